@@ -1,0 +1,43 @@
+#include "mapgen/volume.h"
+
+#include "mapgen/shared_fields.h"
+
+namespace vxlforge {
+
+std::uint8_t solid[MAP_VOXELS];
+Colour colour[MAP_VOXELS];
+std::int32_t column_top[MAP_COLUMNS];
+
+void voxelise() {
+  for (int x = 0; x < MAP_X; ++x) {
+    for (int y = 0; y < MAP_Y; ++y) {
+      const float h = height_field[column_index(x, y)];
+      // Clamp in float before truncating so huge heights cannot overflow
+      // the integer conversion; the result is the same as truncate-then-clamp.
+      int top;
+      if (h < 0.0f) {
+        top = 0;
+      } else if (h >= 62.0f) {
+        top = 62;
+      } else {
+        top = static_cast<int>(h);
+      }
+      column_top[column_index(x, y)] = top;
+      std::uint8_t* column = &solid[voxel_index(x, y, 0)];
+      for (int z = 0; z < MAP_Z; ++z) column[z] = z <= top ? 1 : 0;
+    }
+  }
+}
+
+void fill_column(int x, int y, int z0, int z1, Colour c) {
+  if (x < 0 || x >= MAP_X || y < 0 || y >= MAP_Y) return;
+  if (z0 < 0) z0 = 0;
+  if (z1 > MAP_Z - 1) z1 = MAP_Z - 1;
+  if (z1 < z0) return;
+  const int base = voxel_index(x, y, 0);
+  for (int z = z0; z <= z1; ++z) colour[base + z] = c;
+  const std::uint8_t s = c != 0 ? 1 : 0;
+  for (int z = z0; z <= z1; ++z) solid[base + z] = s;
+}
+
+}  // namespace vxlforge
