@@ -1,0 +1,91 @@
+#include "random/rng.h"
+
+namespace vxlforge {
+
+namespace {
+
+constexpr int kStateWords = 624;
+constexpr int kMiddle = 397;
+constexpr std::uint32_t kMatrix = 0x9908B0DFu;
+constexpr std::uint32_t kUpperMask = 0x80000000u;
+constexpr std::uint32_t kLowerMask = 0x7FFFFFFFu;
+// Any position above kStateWords marks a generator that was never seeded.
+constexpr unsigned kNeverSeeded = kStateWords + 1;
+
+std::uint32_t mt_state[kStateWords];
+unsigned mt_pos = kNeverSeeded;
+std::uint32_t seed_lcg = 0;
+std::uint64_t draws = 0;
+
+std::uint32_t lcg_swap_state(std::uint32_t new_state) {
+  const std::uint32_t previous = seed_lcg;
+  seed_lcg = new_state;
+  return previous;
+}
+
+std::uint32_t lcg_next() {
+  seed_lcg = seed_lcg * 2147001325u + 715136305u;
+  const std::uint32_t rotated = (seed_lcg << 16) | (seed_lcg >> 16);
+  return rotated ^ 0x31415926u;
+}
+
+// In place and in increasing order: later words combine with words already
+// rewritten in this pass, exactly like the standard twister step.
+void mt_regenerate() {
+  for (int i = 0; i < kStateWords; ++i) {
+    const std::uint32_t y = (mt_state[i] & kUpperMask) |
+                            (mt_state[(i + 1) % kStateWords] & kLowerMask);
+    mt_state[i] = mt_state[(i + kMiddle) % kStateWords] ^ (y >> 1) ^
+                  ((y & 1u) != 0 ? kMatrix : 0u);
+  }
+}
+
+}  // namespace
+
+void rng_seed(std::int32_t seed) {
+  // The LCG is borrowed for seeding and its own state put back, so seeding
+  // depends on the seed alone.
+  const std::uint32_t saved = lcg_swap_state(static_cast<std::uint32_t>(seed));
+  for (int i = 0; i < kStateWords; ++i) mt_state[i] = lcg_next();
+  lcg_swap_state(saved);
+  for (int round = 0; round < 8; ++round) mt_regenerate();
+  mt_pos = kStateWords;
+}
+
+std::uint32_t rng_next() {
+  if (mt_pos > static_cast<unsigned>(kStateWords)) rng_seed(0);
+  if (mt_pos == static_cast<unsigned>(kStateWords)) {
+    mt_regenerate();
+    mt_pos = 0;
+  }
+  std::uint32_t y = mt_state[mt_pos++];
+  y ^= y >> 11;
+  y ^= (y << 7) & 0x9D2C5680u;
+  y ^= (y << 15) & 0xEFC60000u;
+  y ^= y >> 18;
+  ++draws;
+  return y;
+}
+
+double rng_unit() {
+  return static_cast<double>(rng_next()) * 2.3283064365386963e-10;
+}
+
+std::int32_t rng_range(std::int32_t lo, std::int32_t hi) {
+  const std::uint32_t d = rng_next();
+  const std::uint32_t span =
+      static_cast<std::uint32_t>(hi) - static_cast<std::uint32_t>(lo) + 1u;
+  // The full 32-bit range wraps the span to 0; every word is then in range,
+  // and taking it as it is avoids a division by zero.
+  const std::uint32_t offset = span == 0 ? d : d % span;
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(lo) + offset);
+}
+
+std::uint64_t rng_draw_count() { return draws; }
+
+void rng_forget_seed() {
+  mt_pos = kNeverSeeded;
+  seed_lcg = 0;
+}
+
+}  // namespace vxlforge
