@@ -1,0 +1,27 @@
+#ifndef VXLFORGE_MAPGEN_HEIGHTMAP_H_
+#define VXLFORGE_MAPGEN_HEIGHTMAP_H_
+
+namespace vxlforge {
+
+// The first generation pass. Builds height_field from twelve octaves of
+// noise and a fixed base shape (a ramp falling along y and two raised
+// ellipses around the start regions), voxelises it into the Volume, adds a
+// last relief that only the colouring sees, and colours the terrain. Makes
+// exactly 24 draws.
+void build_heightmap();
+
+// The pass up to its voxelisation, in order: base relief, base shape,
+// detail, blend, clamp at 25, fine relief. height_field then holds what
+// voxelise reads.
+void build_terrain_heights();
+
+// Octaves 7 to 9: relief between -1.5 and 1.5 added to height_field.
+void add_fine_relief();
+
+// Octaves 10 to 12: twice a relief of 0 to about 1.28 added to
+// height_field after voxelisation, so it shifts only the colours.
+void add_colour_relief();
+
+}  // namespace vxlforge
+
+#endif  // VXLFORGE_MAPGEN_HEIGHTMAP_H_
