@@ -1,0 +1,135 @@
+#include "vxl/file_output.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+
+namespace vxlforge {
+namespace {
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+class FileOutputTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char folder[] = "/tmp/vxlforge-output-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    folder_ = folder;
+  }
+  void TearDown() override {
+    std::system(("rm -rf '" + folder_ + "'").c_str());
+  }
+
+  std::string path(const std::string& name) const {
+    return folder_ + "/" + name;
+  }
+
+  std::set<std::string> files() const {
+    std::set<std::string> names;
+    DIR* dir = opendir(folder_.c_str());
+    while (dirent* e = readdir(dir)) {
+      const std::string name = e->d_name;
+      if (name != "." && name != "..") names.insert(name);
+    }
+    closedir(dir);
+    return names;
+  }
+
+  bool write(const std::string& target, const std::string& data) {
+    reason_.clear();
+    return write_file_replacing(target.c_str(), data.data(), data.size(),
+                                &reason_);
+  }
+
+  std::string folder_;
+  std::string reason_;
+};
+
+TEST_F(FileOutputTest, NewFileGetsContentAndUmaskedPermissions) {
+  const mode_t old_mask = umask(027);
+  const bool ok = write(path("new.vxl"), "abc");
+  umask(old_mask);
+  ASSERT_TRUE(ok) << reason_;
+  EXPECT_EQ(read_file(path("new.vxl")), "abc");
+  struct stat info;
+  ASSERT_EQ(stat(path("new.vxl").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  EXPECT_EQ(files(), std::set<std::string>{"new.vxl"});
+}
+
+TEST_F(FileOutputTest, ReplacedFileKeepsItsPermissions) {
+  { std::ofstream(path("m.vxl")) << "old old old"; }
+  ASSERT_EQ(chmod(path("m.vxl").c_str(), 0604), 0);
+  ASSERT_TRUE(write(path("m.vxl"), "new")) << reason_;
+  EXPECT_EQ(read_file(path("m.vxl")), "new");
+  struct stat info;
+  ASSERT_EQ(stat(path("m.vxl").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0604u);
+}
+
+TEST_F(FileOutputTest, SymbolicLinkStaysAndItsTargetIsReplaced) {
+  ASSERT_EQ(mkdir(path("sub").c_str(), 0755), 0);
+  { std::ofstream(path("sub/real.vxl")) << "old"; }
+  ASSERT_EQ(symlink("sub/real.vxl", path("link.vxl").c_str()), 0);
+  ASSERT_TRUE(write(path("link.vxl"), "fresh")) << reason_;
+  struct stat info;
+  ASSERT_EQ(lstat(path("link.vxl").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  EXPECT_EQ(read_file(path("sub/real.vxl")), "fresh");
+
+  // A dangling link creates the file it names.
+  ASSERT_EQ(symlink("sub/later.vxl", path("dangling.vxl").c_str()), 0);
+  ASSERT_TRUE(write(path("dangling.vxl"), "x")) << reason_;
+  EXPECT_EQ(read_file(path("sub/later.vxl")), "x");
+  EXPECT_EQ(files(), (std::set<std::string>{"sub", "link.vxl", "dangling.vxl"}));
+}
+
+TEST_F(FileOutputTest, FailuresReportTheReasonAndLeaveNothingBehind) {
+  EXPECT_FALSE(write(path("missing/m.vxl"), "abc"));
+  EXPECT_EQ(reason_, "No such file or directory");
+  EXPECT_FALSE(write("", "abc"));
+  EXPECT_EQ(reason_, "No such file or directory");
+  ASSERT_EQ(mkdir(path("folder").c_str(), 0755), 0);
+  EXPECT_FALSE(write(path("folder"), "abc"));
+  EXPECT_EQ(reason_, "Is a directory");
+  EXPECT_FALSE(write("/dev/full", "abc"));
+  EXPECT_EQ(reason_, "No space left on device");
+  // A link loop never resolves.
+  ASSERT_EQ(symlink("loop.vxl", path("loop.vxl").c_str()), 0);
+  EXPECT_FALSE(write(path("loop.vxl"), "abc"));
+  EXPECT_EQ(reason_, "Too many levels of symbolic links");
+  EXPECT_EQ(files(), (std::set<std::string>{"folder", "loop.vxl"}));
+}
+
+TEST_F(FileOutputTest, PipeIsWrittenDirectly) {
+  ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
+  const pid_t reader = fork();
+  if (reader == 0) {
+    // Exits 0 only when the pipe delivers exactly the bytes written.
+    _exit(read_file(path("pipe")) == "through the pipe" ? 0 : 1);
+  }
+  ASSERT_GT(reader, 0);
+  EXPECT_TRUE(write(path("pipe"), "through the pipe")) << reason_;
+  int status = 0;
+  ASSERT_EQ(waitpid(reader, &status, 0), reader);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(files(), std::set<std::string>{"pipe"});
+}
+
+}  // namespace
+}  // namespace vxlforge
