@@ -5,15 +5,21 @@
 // of draws is off.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "mapgen/heightmap.h"
 #include "mapgen/reference_digests.h"
+#include "mapgen/roads.h"
 #include "mapgen/shared_fields.h"
+#include "mapgen/start_regions.h"
+#include "mapgen/surface_detail.h"
 #include "mapgen/terrain_colour.h"
 #include "mapgen/volume.h"
 #include "random/rng.h"
 #include "support/sha256.h"
+#include "vxl/vxl_writer.h"
 
 namespace vxlforge {
 namespace {
@@ -43,6 +49,23 @@ TEST_P(ReferenceDigestTest, EveryStageMatches) {
   colour_terrain(4, 32);
   ASSERT_EQ(digest_of(colour), run.terrain_colour) << "terrain_colour";
   ASSERT_EQ(rng_draw_count() - start, run.draws_heightmap) << "draws_heightmap";
+
+  build_road_mask();
+  ASSERT_EQ(digest_of(road_mask), run.road_mask) << "road_mask";
+  ASSERT_EQ(rng_draw_count() - start, run.draws_roads) << "draws_roads";
+
+  add_surface_detail();
+  ASSERT_EQ(digest_of(solid), run.detail_solid) << "detail_solid";
+  ASSERT_EQ(digest_of(colour), run.detail_colour) << "detail_colour";
+  ASSERT_EQ(rng_draw_count() - start, run.draws_detail) << "draws_detail";
+
+  debug_regions = run.debug_regions ? 1 : 0;
+  draw_start_regions();
+  debug_regions = 0;
+  reverse_columns();
+  std::vector<std::uint8_t> file;
+  encode_vxl(&file);
+  EXPECT_EQ(sha256_hex(file.data(), file.size()), run.file) << "file";
 }
 
 std::string run_name(const ::testing::TestParamInfo<ReferenceRun>& info) {

@@ -1,0 +1,186 @@
+#include "mapgen/surface_detail.h"
+
+#include <algorithm>
+
+#include "mapgen/roads.h"
+#include "mapgen/shared_fields.h"
+#include "mapgen/volume.h"
+#include "random/noise.h"
+#include "random/rng.h"
+
+namespace vxlforge {
+
+Field start_falloff_field;
+Field floor_gate_field;
+Field land_cover_field;
+Field floor_cover_field;
+Field land_span_fine_field;
+Field land_span_coarse_field;
+Field floor_span_fine_field;
+Field floor_span_coarse_field;
+Field cover_red_field;
+Field cover_green_field;
+Field cover_blue_field;
+
+namespace {
+
+constexpr float kInverse576 = 0.0017361111f;  // single precision on purpose
+
+int falloff_dx(int x) {
+  if (x < 128) return 0;
+  if (x <= 255) return x - 128;
+  if (x <= 384) return 384 - x;
+  return 0;
+}
+
+int falloff_dy(int y) {
+  if (y < 128) return 128 - y;
+  if (y <= 384) return 0;
+  return y - 384;
+}
+
+// Each fill draws its offsets unscaled, z first, then y, then x.
+void fill_detail_octave(Field& field, int cells, float lo, float hi, float sharpen) {
+  const float offset_z = static_cast<float>(rng_unit());
+  const float offset_y = static_cast<float>(rng_unit());
+  const float offset_x = static_cast<float>(rng_unit());
+  fill_noise_field(field, cells, cells, lo, hi, sharpen, offset_x, offset_y, offset_z);
+}
+
+void fill_detail_fields() {
+  fill_detail_octave(floor_gate_field, 32, -0.5f, 0.5f, 0.0f);
+  fill_detail_octave(detail_field, 64, -1.0f, 1.0f, 0.0f);
+  field_add_scaled(floor_gate_field, detail_field, 1.0f);
+  fill_detail_octave(land_cover_field, 32, 0.75f, 0.95f, 0.0f);
+  fill_detail_octave(floor_cover_field, 16, 0.25f, 0.75f, 0.0f);
+  fill_detail_octave(land_span_fine_field, 32, 6.0f, 33.0f, 0.4f);
+  fill_detail_octave(land_span_coarse_field, 16, 6.0f, 33.0f, 0.4f);
+  fill_detail_octave(floor_span_fine_field, 32, 3.0f, 41.0f, 0.3f);
+  fill_detail_octave(floor_span_coarse_field, 16, 4.0f, 42.0f, 0.7f);
+  fill_detail_octave(cover_red_field, 16, 64.0f, 192.0f, 0.0f);
+  fill_detail_octave(cover_green_field, 16, 100.0f, 240.0f, 0.0f);
+  fill_detail_octave(cover_blue_field, 16, 64.0f, 192.0f, 0.0f);
+}
+
+int road_bonus(std::uint8_t road) {
+  if (road == ROAD_INTERIOR) return 12;
+  if (road == ROAD) return 8;
+  return 0;
+}
+
+// Cover on floor-level ground thins out toward high y.
+double floor_y_factor(int y) {
+  return std::min(1.0, 1.0 - static_cast<double>(y - 384) * 0.0078125 * 0.75);
+}
+
+int scaled_draw(int lo, int hi, float w) {
+  return static_cast<int>(static_cast<double>(rng_range(lo, hi)) * static_cast<double>(w));
+}
+
+// Clump colours are base plus variation; a sum above 255 is held at 255 so
+// that nothing carries into the next byte of the colour word.
+int clump_component(int base, int variation) { return std::min(255, base + variation); }
+
+void place_clump(int x, int y, int top) {
+  const int ztop = top + rng_range(1, 2);
+  const int x0 = x + rng_range(-1, 0);
+  const int y0 = y + rng_range(-1, 0);
+  const int x1 = x + rng_range(0, 1);
+  const int y1 = y + rng_range(0, 1);
+  const int base_red = rng_range(50, 220);
+  const int base_green = rng_range(50, 200);
+  const int base_blue = rng_range(50, 220);
+  // Cells off the map still make their draws; fill_column skips them.
+  for (int cx = x0; cx <= x1; ++cx) {
+    for (int cy = y0; cy <= y1; ++cy) {
+      if (rng_unit() >= 0.85) continue;
+      const int red = clump_component(base_red, rng_range(0, 40));
+      const int green = clump_component(base_green, rng_range(0, 20));
+      const int blue = clump_component(base_blue, rng_range(0, 40));
+      fill_column(cx, cy, 0, ztop, make_colour(red, green, blue));
+    }
+  }
+}
+
+void dress_column(int x, int y) {
+  const int i = column_index(x, y);
+  const int top = column_top[i];
+  const std::uint8_t road = road_mask[i];
+  const bool floor = top == 0;
+
+  const double u1 = rng_unit();
+  const float w = static_cast<float>((u1 + 1.0) * 0.5);
+
+  int zlow = top + road_bonus(road) + rng_range(0, 2) - 2;
+
+  const bool fine = (rng_next() & 8) != 0;
+  float f;
+  float p;
+  if (!floor) {
+    f = fine ? land_span_fine_field[i] : land_span_coarse_field[i];
+    p = land_cover_field[i];
+  } else {
+    f = fine ? floor_span_fine_field[i] : floor_span_coarse_field[i];
+    const float g = floor_gate_field[i] < 0.0f ? 0.0f : floor_cover_field[i];
+    p = static_cast<float>(static_cast<double>(g) * floor_y_factor(y));
+  }
+
+  const float a = p > 0.5f ? p : 0.5f;
+  const double u2 = rng_unit();
+  float h = static_cast<float>(static_cast<double>(f) *
+                               (static_cast<double>(a) + u2 * (1.0 - static_cast<double>(a))));
+  if (!floor) h = static_cast<float>(static_cast<double>(top) + static_cast<double>(h));
+
+  int red;
+  int green;
+  int blue;
+  if ((rng_next() & 4) != 0) {
+    red = scaled_draw(100, 150, w);
+    green = scaled_draw(150, 255, w);
+    blue = scaled_draw(100, 150, w);
+  } else {
+    red = static_cast<int>(cover_red_field[i]);
+    green = static_cast<int>(cover_green_field[i]);
+    blue = static_cast<int>(cover_blue_field[i]);
+  }
+
+  const float chance = static_cast<float>(static_cast<double>(p) *
+                                          static_cast<double>(start_falloff_field[i]));
+  if (rng_unit() < static_cast<double>(chance)) {
+    if (floor) {
+      zlow = 0;
+      red = (red + rng_range(128, 255)) / 2;
+      blue = (blue + rng_range(20, 100)) / 2;
+    }
+    h = std::min(h, 63.0f);
+    fill_column(x, y, zlow, static_cast<int>(h), make_colour(red, green, blue));
+  }
+
+  const double c1 = floor ? 0.01 : 1.0;
+  const double c2 = road == ROAD_INTERIOR ? 0.05 : 0.005;
+  if (rng_unit() < c1 * c2) place_clump(x, y, top);
+}
+
+}  // namespace
+
+void build_start_falloff() {
+  for (int x = 0; x < MAP_X; ++x) {
+    const int dx = falloff_dx(x);
+    for (int y = 0; y < MAP_Y; ++y) {
+      const int dy = falloff_dy(y);
+      start_falloff_field[field_index(x, y)] = static_cast<float>(std::min(
+          1.0, static_cast<double>(dx * dx + dy * dy) * static_cast<double>(kInverse576) * 0.75 +
+                   0.25));
+    }
+  }
+}
+
+void add_surface_detail() {
+  build_start_falloff();
+  fill_detail_fields();
+  for (int x = 0; x < MAP_X; ++x) {
+    for (int y = 0; y < MAP_Y; ++y) dress_column(x, y);
+  }
+}
+
+}  // namespace vxlforge
