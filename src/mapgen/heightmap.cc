@@ -47,17 +47,10 @@ double bump(int d) {
   return 4.0 - static_cast<double>(std::min(d, 6400)) * static_cast<double>(kBumpScale) * 4.0;
 }
 
-// Ramp along y plus the two start-area ellipses (halving y stretches them)
-// on top of the base relief held in detail_field.
 void build_base_shape() {
   for (int x = 0; x < 512; ++x) {
     for (int y = 0; y < 512; ++y) {
-      const double ramp = 4.0 - (static_cast<double>(y) * (1.0 / 512.0)) * 8.0;
-      const int h = y / 2;
-      const int d1 = (x - 64) * (x - 64) + (h - 128) * (h - 128);
-      const int d2 = (x - 448) * (x - 448) + (h - 128) * (h - 128);
-      base_field[field_index(x, y)] = static_cast<float>(
-          (bump(d2) + (ramp + bump(d1))) + static_cast<double>(detail_field[field_index(x, y)]));
+      base_field[field_index(x, y)] = base_shape_cell(x, y, detail_field[field_index(x, y)]);
     }
   }
 }
@@ -70,22 +63,28 @@ void add_detail() {
   field_add_scaled(detail_field, height_field, 1.0f);
 }
 
-// Low ground keeps a quarter of the detail, high ground all of it.
 void blend_detail_into_base() {
   for (int i = 0; i < FIELD_CELLS; ++i) {
-    const double base = static_cast<double>(base_field[i]);
-    const double weight = smoothstep01(static_cast<float>(base * 0.25)) * 0.75 + 0.25;
-    height_field[i] = static_cast<float>(weight * static_cast<double>(detail_field[i]) + base);
-  }
-}
-
-void clamp_heights() {
-  for (float& h : height_field) {
-    if (h > kMaxBlendedHeight) h = kMaxBlendedHeight;
+    height_field[i] = blended_height(base_field[i], detail_field[i]);
   }
 }
 
 }  // namespace
+
+float base_shape_cell(int x, int y, float relief) {
+  const double ramp = 4.0 - (static_cast<double>(y) * (1.0 / 512.0)) * 8.0;
+  const int h = y / 2;
+  const int d1 = (x - 64) * (x - 64) + (h - 128) * (h - 128);
+  const int d2 = (x - 448) * (x - 448) + (h - 128) * (h - 128);
+  return static_cast<float>((bump(d2) + (ramp + bump(d1))) + static_cast<double>(relief));
+}
+
+float blended_height(float base, float detail) {
+  const double b = static_cast<double>(base);
+  const double weight = smoothstep01(static_cast<float>(b * 0.25)) * 0.75 + 0.25;
+  const float h = static_cast<float>(weight * static_cast<double>(detail) + b);
+  return h > kMaxBlendedHeight ? kMaxBlendedHeight : h;
+}
 
 void add_fine_relief() {
   fill_relief_octave(detail_field, 64, -0.5f, 0.5f);
@@ -110,7 +109,6 @@ void build_terrain_heights() {
   build_base_shape();
   add_detail();
   blend_detail_into_base();
-  clamp_heights();
   add_fine_relief();
 }
 

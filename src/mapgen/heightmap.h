@@ -15,6 +15,16 @@ void build_heightmap();
 // voxelise reads.
 void build_terrain_heights();
 
+// The base shape of column (x, y): a ramp from 4 at y = 0 to -3.984375 at
+// y = 511, plus two ellipses of height 4 centred on (64, 256) and
+// (448, 256), plus the base relief `relief` of that column.
+float base_shape_cell(int x, int y, float relief);
+
+// The height of a column from its base shape and its detail: low ground
+// (base 0 or less) keeps a quarter of the detail, high ground (base 4 or
+// more) all of it, smoothly in between; held at 25 at most.
+float blended_height(float base, float detail);
+
 // Octaves 7 to 9: relief between -1.5 and 1.5 added to height_field.
 void add_fine_relief();
 

@@ -77,9 +77,14 @@ int scaled_draw(int lo, int hi, float w) {
   return static_cast<int>(static_cast<double>(rng_range(lo, hi)) * static_cast<double>(w));
 }
 
-// Clump colours are base plus variation; a sum above 255 is held at 255 so
-// that nothing carries into the next byte of the colour word.
-int clump_component(int base, int variation) { return std::min(255, base + variation); }
+}  // namespace
+
+Colour clump_colour(int base_red, int base_green, int base_blue, int red_variation,
+                    int green_variation, int blue_variation) {
+  return make_colour(std::min(255, base_red + red_variation),
+                     std::min(255, base_green + green_variation),
+                     std::min(255, base_blue + blue_variation));
+}
 
 void place_clump(int x, int y, int top) {
   const int ztop = top + rng_range(1, 2);
@@ -94,10 +99,12 @@ void place_clump(int x, int y, int top) {
   for (int cx = x0; cx <= x1; ++cx) {
     for (int cy = y0; cy <= y1; ++cy) {
       if (rng_unit() >= 0.85) continue;
-      const int red = clump_component(base_red, rng_range(0, 40));
-      const int green = clump_component(base_green, rng_range(0, 20));
-      const int blue = clump_component(base_blue, rng_range(0, 40));
-      fill_column(cx, cy, 0, ztop, make_colour(red, green, blue));
+      const int red_variation = rng_range(0, 40);
+      const int green_variation = rng_range(0, 20);
+      const int blue_variation = rng_range(0, 40);
+      fill_column(cx, cy, 0, ztop,
+                  clump_colour(base_red, base_green, base_blue, red_variation,
+                               green_variation, blue_variation));
     }
   }
 }
@@ -160,8 +167,6 @@ void dress_column(int x, int y) {
   const double c2 = road == ROAD_INTERIOR ? 0.05 : 0.005;
   if (rng_unit() < c1 * c2) place_clump(x, y, top);
 }
-
-}  // namespace
 
 void build_start_falloff() {
   for (int x = 0; x < MAP_X; ++x) {

@@ -1,6 +1,7 @@
 #ifndef VXLFORGE_MAPGEN_SURFACE_DETAIL_H_
 #define VXLFORGE_MAPGEN_SURFACE_DETAIL_H_
 
+#include "mapgen/volume.h"
 #include "random/field.h"
 
 namespace vxlforge {
@@ -26,10 +27,28 @@ extern Field cover_blue_field;
 // of the stream never depends on what was written.
 void add_surface_detail();
 
+// The steps of the pass, in the order it runs them.
+
 // Falloff of the cover chance around the two start regions (x up to 128 and
 // x from 384, y from 128 to 384): 0.25 inside, rising with the squared
 // distance to 1 at 24 cells. Draws nothing.
 void build_start_falloff();
+
+// The cover span and the chance of a clump for one column, with its draws
+// in their fixed order: brightness, lower end, height Field, height factor,
+// colour source (three more when drawn), placement (two more on floor-level
+// ground when placed), clump test, then the clump's own.
+void dress_column(int x, int y);
+
+// A clump of 1 to 3 by 1 to 3 columns around (x, y), each cell filled with
+// a probability of 0.85 from z = 0 up to one or two voxels above `top`, the
+// centre column's top. Every cell makes its draws, on the map or not.
+void place_clump(int x, int y, int top);
+
+// Base colour plus variation, each component held at 255 so that nothing
+// carries into the next byte of the word.
+Colour clump_colour(int base_red, int base_green, int base_blue, int red_variation,
+                    int green_variation, int blue_variation);
 
 }  // namespace vxlforge
 

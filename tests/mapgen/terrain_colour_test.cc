@@ -1,0 +1,73 @@
+#include "mapgen/terrain_colour.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "mapgen/shared_fields.h"
+
+namespace vxlforge {
+namespace {
+
+Colour level(float h, bool floor_level) {
+  return terrain_column_colour(h, h, h, floor_level, 4, 32);
+}
+
+TEST(TerrainColourTest, LevelRaisedColumnsFollowHeight) {
+  EXPECT_EQ(level(2.0f, false), 0x807b8959u);
+  EXPECT_EQ(level(4.0f, false), 0x807b8959u);
+  EXPECT_EQ(level(18.0f, false), 0x809ca38bu);
+  EXPECT_EQ(level(40.0f, false), 0x80bdbdbdu);
+  EXPECT_EQ(level(32.0f, false), 0x80bdbdbdu);
+}
+
+TEST(TerrainColourTest, FloorLevelIgnoresSlopeAndShade) {
+  EXPECT_EQ(level(-0.5f, true), 0x8082aac8u);
+  EXPECT_EQ(terrain_column_colour(-3.0f, 10.0f, -20.0f, true, 4, 32), 0x8082aac8u);
+  // From 2.5 up the depth weight is 0: the raised ramp's olive, unshaded.
+  EXPECT_EQ(level(2.5f, true), 0x8090a068u);
+}
+
+TEST(TerrainColourTest, SlopesArePulledToGreyAndShaded) {
+  // Rising toward +x faces the light.
+  EXPECT_EQ(terrain_column_colour(20.0f, 10.0f, 20.0f, false, 4, 32), 0x805c5c5cu);
+  // Falling toward +x gets no light: only the 0.3 ambient part of grey 120.
+  EXPECT_EQ(terrain_column_colour(10.0f, 20.0f, 10.0f, false, 4, 32), 0x80242424u);
+}
+
+class ColourTerrainTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    height_field.fill(0.0f);
+    std::memset(column_top, 0, sizeof(column_top));
+    std::memset(colour, 0, sizeof(colour));
+  }
+};
+
+TEST_F(ColourTerrainTest, NeighboursWrapAroundTheMapEdges) {
+  height_field.fill(10.0f);
+  std::fill(column_top, column_top + MAP_COLUMNS, 10);
+  for (int y = 0; y < MAP_Y; ++y) height_field[field_index(511, y)] = 20.0f;
+  for (int x = 0; x < MAP_X; ++x) height_field[field_index(x, 511)] = 0.0f;
+  colour_terrain(4, 32);
+  const Colour flat = level(10.0f, false);
+  // x = 0 sees the high row at x = 511 as its x - 1 neighbour.
+  EXPECT_EQ(colour[voxel_index(0, 100, 0)], terrain_column_colour(10.0f, 20.0f, 10.0f, false, 4, 32));
+  EXPECT_NE(colour[voxel_index(0, 100, 0)], flat);
+  // y = 0 sees the low column at y = 511 as its y - 1 neighbour.
+  EXPECT_EQ(colour[voxel_index(100, 0, 63)], terrain_column_colour(10.0f, 10.0f, 0.0f, false, 4, 32));
+  EXPECT_NE(colour[voxel_index(100, 0, 63)], flat);
+  EXPECT_EQ(colour[voxel_index(100, 100, 37)], flat);
+}
+
+TEST_F(ColourTerrainTest, ColumnTopZeroSelectsTheFloorRamp) {
+  height_field.fill(-1.0f);
+  std::fill(column_top, column_top + MAP_COLUMNS, 1);
+  column_top[column_index(7, 9)] = 0;
+  colour_terrain(4, 32);
+  EXPECT_EQ(colour[voxel_index(7, 9, 0)], 0x8082aac8u);
+  EXPECT_EQ(colour[voxel_index(7, 10, 0)], level(-1.0f, false));
+}
+
+}  // namespace
+}  // namespace vxlforge
