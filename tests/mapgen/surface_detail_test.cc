@@ -90,3 +90,106 @@ TEST_F(ClumpTest, FilledCellsReachOneOrTwoAboveTheCentreTop) {
 
 }  // namespace
 }  // namespace vxlforge
+
+namespace vxlforge {
+namespace {
+
+// One column dressed with hand-set Fields: the cover chance p is 0 or 1, so
+// the placement branch is fixed while the draws stay real.
+class DressColumnTest : public ::testing::Test {
+ protected:
+  static constexpr int kX = 200;
+  static constexpr int kY = 300;
+  static constexpr Colour kGround = 0x80112233;
+
+  void SetUp() override {
+    clear();
+    const int c = column_index(kX, kY);
+    start_falloff_field[c] = 1.0f;
+    land_span_fine_field[c] = land_span_coarse_field[c] = 5.0f;
+    floor_span_fine_field[c] = floor_span_coarse_field[c] = 7.0f;
+    cover_red_field[c] = cover_green_field[c] = cover_blue_field[c] = 100.0f;
+    floor_gate_field[c] = 0.5f;
+  }
+  void TearDown() override { clear(); }
+
+  static void clear() {
+    std::memset(solid, 0, sizeof(solid));
+    std::memset(colour, 0, sizeof(colour));
+    std::memset(column_top, 0, sizeof(column_top));
+    std::memset(road_mask, 0, sizeof(road_mask));
+  }
+
+  static void raised(int top, std::uint8_t road, float cover) {
+    const int c = column_index(kX, kY);
+    column_top[c] = top;
+    road_mask[c] = road;
+    land_cover_field[c] = cover;
+    fill_column(kX, kY, 0, top, kGround);
+  }
+
+  // Draws made by dress_column after seeding with `seed`.
+  static std::uint64_t dress(int seed) {
+    rng_seed(seed);
+    const std::uint64_t start = rng_draw_count();
+    dress_column(kX, kY);
+    return rng_draw_count() - start;
+  }
+
+  static int solid_height() {
+    int z = 0;
+    while (z < MAP_Z && solid[voxel_index(kX, kY, z)] != 0) ++z;
+    return z;
+  }
+};
+
+// Without a clump a column makes 7 draws, 3 more for a brightness colour
+// and 2 more for a span on floor-level ground; a clump adds at least 12.
+bool plain_count(std::uint64_t draws, std::uint64_t base) {
+  return draws == base || draws == base + 3 || draws >= base + 12;
+}
+
+TEST_F(DressColumnTest, DrawsPerBranch) {
+  for (int seed = 0; seed < 40; ++seed) {
+    raised(10, ROAD_NONE, 0.0f);  // never placed
+    ASSERT_TRUE(plain_count(dress(seed), 7)) << seed;
+    raised(10, ROAD_NONE, 1.0f);  // always placed, no extra draws
+    ASSERT_TRUE(plain_count(dress(seed), 7)) << seed;
+
+    clear();
+    SetUp();
+    floor_cover_field[column_index(kX, kY)] = 1.0f;  // floor level, always placed
+    ASSERT_TRUE(plain_count(dress(seed), 9)) << seed;
+    floor_gate_field[column_index(kX, kY)] = -0.1f;  // gate closed: never placed
+    ASSERT_TRUE(plain_count(dress(seed), 7)) << seed;
+  }
+}
+
+TEST_F(DressColumnTest, RaisedCoverRecoloursTheTopAndStandsOnIt) {
+  raised(10, ROAD_NONE, 1.0f);
+  dress(3);
+  // p = 1 makes the height exactly the span Field's 5 above the top.
+  EXPECT_EQ(solid_height(), 16);
+  EXPECT_NE(colour[voxel_index(kX, kY, 15)], kGround);
+  EXPECT_NE(colour[voxel_index(kX, kY, 10)], kGround);  // zlow is 8..10
+  EXPECT_EQ(colour[voxel_index(kX, kY, 7)], kGround);
+}
+
+TEST_F(DressColumnTest, RoadStaysOpenWhenCoverWouldEndBelowItsLowerEnd) {
+  for (int seed = 0; seed < 10; ++seed) {
+    raised(10, ROAD, 1.0f);  // cover 10..15 but the span starts at 16..18
+    dress(seed);
+    ASSERT_EQ(solid_height(), 11) << seed;
+    ASSERT_EQ(colour[voxel_index(kX, kY, 10)], kGround) << seed;
+  }
+}
+
+TEST_F(DressColumnTest, NoCoverWhereTheChanceIsZero) {
+  raised(10, ROAD_NONE, 0.0f);
+  dress(5);
+  EXPECT_EQ(solid_height(), 11);
+  EXPECT_EQ(colour[voxel_index(kX, kY, 10)], kGround);
+}
+
+}  // namespace
+}  // namespace vxlforge
