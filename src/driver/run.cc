@@ -7,6 +7,7 @@
 #include <string>
 
 #include "driver/generate_map.h"
+#include "driver/growable_array.h"
 #include "driver/options.h"
 #include "driver/seed_text.h"
 #include "mapgen/start_regions.h"
@@ -34,28 +35,11 @@ std::int32_t clock_seed() {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(now));
 }
 
-}  // namespace
-
-int run_program(int argc, char** argv) {
-  std::int32_t seed = clock_seed();
+// Applies the options in command-line order, later ones overriding earlier
+// ones, then generates and writes the map.
+int run_with_options(char** options, const char* program_name,
+                     std::int32_t seed) {
   const char* output_path = DEFAULT_OUTPUT_PATH;
-  const char* program_name = argc > 0 ? argv[0] : "vxlforge";
-
-  // The parser only fails on a missing value when a value letter ends the
-  // last word, so that word tells which letter it was.
-  const char* last_word = argc > 1 ? argv[argc - 1] : "";
-  char** options = parse_options(&argc, argv, "so");
-  if (options == nullptr) {
-    if (argc == 0) {
-      const char letter = last_word[std::strlen(last_word) - 1];
-      std::fprintf(stderr, "vxlforge: option -%c requires a value\n", letter);
-      return 2;
-    }
-    std::fprintf(stderr, "vxlforge: out of memory reading the options\n");
-    return 1;
-  }
-
-  // The list lives until the process ends; output_path points into it.
   for (char** entry = options; *entry != nullptr; ++entry) {
     const char* value = *entry + 1;
     switch (**entry) {
@@ -86,13 +70,39 @@ int run_program(int argc, char** argv) {
   generate_map();
   std::string reason;
   if (!write_vxl(output_path, &reason)) {
-    std::fflush(stdout);
     std::fprintf(stderr, "vxlforge: cannot write '%s': %s\n", output_path,
                  reason.c_str());
     return 1;
   }
   std::printf("Finished\n");
   return 0;
+}
+
+}  // namespace
+
+int run_program(int argc, char** argv) {
+  // The clock is read first on every run, also when -s follows.
+  const std::int32_t seed = clock_seed();
+  const char* program_name = argc > 0 ? argv[0] : "vxlforge";
+
+  // The parser only fails on a missing value when a value letter ends the
+  // last word, so that word tells which letter it was.
+  const char* last_word = argc > 1 ? argv[argc - 1] : "";
+  char** options = parse_options(&argc, argv, "so");
+  if (options == nullptr) {
+    if (argc == 0) {
+      const char letter = last_word[std::strlen(last_word) - 1];
+      std::fprintf(stderr, "vxlforge: option -%c requires a value\n", letter);
+      return 2;
+    }
+    std::fprintf(stderr, "vxlforge: out of memory reading the options\n");
+    return 1;
+  }
+
+  const int status = run_with_options(options, program_name, seed);
+  void* list = options;
+  array_free_all(&list);  // the output path pointed into it
+  return status;
 }
 
 }  // namespace vxlforge
