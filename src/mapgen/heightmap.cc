@@ -5,6 +5,7 @@
 #include "mapgen/shared_fields.h"
 #include "mapgen/terrain_colour.h"
 #include "mapgen/volume.h"
+#include "random/fast_noise_fill.h"
 #include "random/noise.h"
 #include "random/rng.h"
 
@@ -21,13 +22,13 @@ void fill_octave(Field& field, int cells, float lo, float hi, float sharpen) {
   const float offset_z = static_cast<float>(rng_unit() * 64.0);
   const float offset_y = static_cast<float>(rng_unit() * 256.0);
   const float offset_x = static_cast<float>(rng_unit() * 256.0);
-  fill_noise_field(field, cells, cells, lo, hi, sharpen, offset_x, offset_y, offset_z);
+  fill_noise_field_fast(field, cells, cells, lo, hi, sharpen, offset_x, offset_y, offset_z);
 }
 
 // Octaves of the two relief stages draw only their third coordinate.
 void fill_relief_octave(Field& field, int cells, float lo, float hi) {
   const float offset_z = static_cast<float>(rng_unit() * 64.0);
-  fill_noise_field(field, cells, cells, lo, hi, 0.0f, 0.0f, 0.0f, offset_z);
+  fill_noise_field_fast(field, cells, cells, lo, hi, 0.0f, 0.0f, 0.0f, offset_z);
 }
 
 void add_base_relief() {

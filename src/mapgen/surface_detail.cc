@@ -5,6 +5,7 @@
 #include "mapgen/roads.h"
 #include "mapgen/shared_fields.h"
 #include "mapgen/volume.h"
+#include "random/fast_noise_fill.h"
 #include "random/noise.h"
 #include "random/rng.h"
 
@@ -44,7 +45,7 @@ void fill_detail_octave(Field& field, int cells, float lo, float hi, float sharp
   const float offset_z = static_cast<float>(rng_unit());
   const float offset_y = static_cast<float>(rng_unit());
   const float offset_x = static_cast<float>(rng_unit());
-  fill_noise_field(field, cells, cells, lo, hi, sharpen, offset_x, offset_y, offset_z);
+  fill_noise_field_fast(field, cells, cells, lo, hi, sharpen, offset_x, offset_y, offset_z);
 }
 
 void fill_detail_fields() {

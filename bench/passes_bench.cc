@@ -1,0 +1,73 @@
+// Each generation pass and the writer on their own, and the whole run from
+// seed to encoded file. Passes run on the state the earlier passes leave,
+// so each benchmark first builds what its pass reads.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "driver/generate_map.h"
+#include "mapgen/heightmap.h"
+#include "mapgen/roads.h"
+#include "mapgen/surface_detail.h"
+#include "random/rng.h"
+#include "vxl/vxl_writer.h"
+
+namespace vxlforge {
+namespace {
+
+constexpr std::int32_t kSeed = 42;
+
+void BM_Heightmap(benchmark::State& state) {
+  for (auto _ : state) {
+    rng_seed(kSeed);
+    build_heightmap();
+  }
+}
+BENCHMARK(BM_Heightmap)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_RoadMask(benchmark::State& state) {
+  rng_seed(kSeed);
+  build_heightmap();
+  for (auto _ : state) build_road_mask();
+}
+BENCHMARK(BM_RoadMask)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_SurfaceDetail(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    rng_seed(kSeed);
+    build_heightmap();
+    build_road_mask();
+    state.ResumeTiming();
+    add_surface_detail();
+  }
+}
+BENCHMARK(BM_SurfaceDetail)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_EncodeFile(benchmark::State& state) {
+  rng_seed(kSeed);
+  generate_map();
+  std::vector<std::uint8_t> bytes;
+  for (auto _ : state) {
+    reverse_columns();
+    encode_vxl(&bytes);
+    benchmark::DoNotOptimize(bytes.data());
+  }
+}
+BENCHMARK(BM_EncodeFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_WholeRunInMemory(benchmark::State& state) {
+  std::vector<std::uint8_t> bytes;
+  for (auto _ : state) {
+    rng_seed(kSeed);
+    generate_map();
+    reverse_columns();
+    encode_vxl(&bytes);
+    benchmark::DoNotOptimize(bytes.data());
+  }
+}
+BENCHMARK(BM_WholeRunInMemory)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+}  // namespace vxlforge

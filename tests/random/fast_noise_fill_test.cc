@@ -1,0 +1,81 @@
+#include "random/fast_noise_fill.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "random/noise.h"
+
+namespace vxlforge {
+namespace {
+
+struct Offsets {
+  float x, y, z;
+};
+
+class FastNoiseFillTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<Field> reference = std::make_unique<Field>();
+  std::unique_ptr<Field> fast = std::make_unique<Field>();
+
+  // Index of the first cell whose bits differ, or -1.
+  int first_difference() const {
+    for (int i = 0; i < FIELD_CELLS; ++i) {
+      if (std::memcmp(&(*reference)[i], &(*fast)[i], sizeof(float)) != 0) return i;
+    }
+    return -1;
+  }
+
+  void expect_same(int cells, float lo, float hi, float sharpen, Offsets o, int threads) {
+    fill_noise_field(*reference, cells, cells, lo, hi, sharpen, o.x, o.y, o.z);
+    fill_noise_field_fast(*fast, cells, cells, lo, hi, sharpen, o.x, o.y, o.z, threads);
+    const int i = first_difference();
+    EXPECT_EQ(i, -1) << "cells " << cells << " offsets " << o.x << "," << o.y << "," << o.z
+                     << " threads " << threads << ": cell " << i << " reference "
+                     << (i >= 0 ? (*reference)[i] : 0.0f) << " fast " << (i >= 0 ? (*fast)[i] : 0.0f);
+  }
+};
+
+TEST_F(FastNoiseFillTest, EqualsTheReferenceForEveryCellCount) {
+  // Offsets as the passes draw them (0..256, 0..64 and 0..1) and offsets
+  // on and just beside lattice boundaries.
+  const Offsets offsets[] = {
+      {37.25f, 101.5f, 12.75f},   {0.0f, 0.0f, 0.0f},
+      {0.99999994f, 1.0f, 63.99999f}, {255.99998f, 127.99999f, 1.0000001f},
+      {0.3721f, 0.9184f, 0.0519f}, {211.0371f, 5.5003f, 47.4986f},
+  };
+  for (int cells = 2; cells <= 256; cells *= 2) {
+    for (const Offsets& o : offsets) expect_same(cells, -3.0f, 3.0f, 0.0f, o, 1);
+  }
+}
+
+TEST_F(FastNoiseFillTest, EqualsTheReferenceForRangesAndSharpening) {
+  expect_same(32, 0.0f, 8.0f, 0.5f, {12.5f, 200.25f, 30.125f}, 2);
+  expect_same(16, 4.0f, 42.0f, 0.7f, {0.25f, 0.75f, 0.5f}, 2);
+  expect_same(256, 0.0f, -1.0f, 0.0f, {0.0f, 0.0f, 17.3f}, 2);
+  expect_same(8, 2.5f, 2.5f, 0.4f, {3.0f, 3.0f, 3.0f}, 2);
+}
+
+TEST_F(FastNoiseFillTest, ThreadCountDoesNotChangeTheField) {
+  fill_noise_field_fast(*reference, 64, 64, -1.0f, 1.0f, 0.3f, 9.75f, 81.5f, 3.25f, 1);
+  for (int threads : {2, 3, 7, 512}) {
+    fill_noise_field_fast(*fast, 64, 64, -1.0f, 1.0f, 0.3f, 9.75f, 81.5f, 3.25f, threads);
+    EXPECT_EQ(first_difference(), -1) << threads << " threads";
+  }
+}
+
+TEST_F(FastNoiseFillTest, RandomOffsetsMatchTheReference) {
+  std::uint32_t state = 12345;
+  const auto next = [&state] {
+    state = state * 1664525u + 1013904223u;
+    return static_cast<float>(state >> 8) / 16777216.0f;
+  };
+  for (int round = 0; round < 8; ++round) {
+    const int cells = 2 << (round % 8);
+    expect_same(cells, -5.0f, 5.0f, next(), {next() * 256.0f, next() * 256.0f, next() * 64.0f}, 2);
+  }
+}
+
+}  // namespace
+}  // namespace vxlforge
