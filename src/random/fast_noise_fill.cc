@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
-#include <thread>
-#include <vector>
 
 #include "random/noise.h"
+#include "random/parallel_rows.h"
 
 namespace vxlforge {
 
@@ -170,23 +169,15 @@ void fill_noise_field_fast(Field& field, std::int32_t cells_x, std::int32_t cell
                            float offset_y, float offset_z, int threads) {
   auto octave = std::make_unique<Octave>();
   prepare(octave.get(), cells_x, cells_y, lo, hi, sharpen, offset_x, offset_y, offset_z);
-  threads = std::clamp(threads, 1, FIELD_SIZE);
-  std::vector<std::thread> helpers;
-  helpers.reserve(static_cast<std::size_t>(threads - 1));
-  for (int t = 1; t < threads; ++t) {
-    helpers.emplace_back(fill_rows, std::cref(*octave), t * FIELD_SIZE / threads,
-                         (t + 1) * FIELD_SIZE / threads, std::ref(field));
-  }
-  fill_rows(*octave, 0, FIELD_SIZE / threads, field);
-  for (std::thread& helper : helpers) helper.join();
+  for_row_slices(FIELD_SIZE, threads,
+                 [&](int, int first, int last) { fill_rows(*octave, first, last, field); });
 }
 
 void fill_noise_field_fast(Field& field, std::int32_t cells_x, std::int32_t cells_y,
                            float lo, float hi, float sharpen, float offset_x,
                            float offset_y, float offset_z) {
-  const int cores = static_cast<int>(std::thread::hardware_concurrency());
   fill_noise_field_fast(field, cells_x, cells_y, lo, hi, sharpen, offset_x, offset_y,
-                        offset_z, std::max(cores, 1));
+                        offset_z, core_count());
 }
 
 }  // namespace vxlforge

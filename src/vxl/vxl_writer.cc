@@ -1,89 +1,164 @@
 #include "vxl/vxl_writer.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstring>
 #include <utility>
 
 #include "mapgen/volume.h"
+#include "random/parallel_rows.h"
 #include "vxl/file_output.h"
 
 namespace vxlforge {
 
 namespace {
 
-bool is_solid(int x, int y, int z) { return solid[voxel_index(x, y, z)] != 0; }
+using Mask = std::uint64_t;  // bit z: the voxel at file height z
+constexpr Mask kAllSolid = ~Mask{0};
+constexpr Mask kBottom = Mask{1} << 63;
 
-// Air inside the map; anything off the map counts as solid.
-bool is_air_inside(int x, int y, int z) {
-  if (x < 0 || x >= MAP_X || y < 0 || y >= MAP_Y || z < 0 || z >= MAP_Z) {
-    return false;
+// Packs a column's 64 solid bytes (each 0 or 1) into a mask.
+Mask pack_column(const std::uint8_t* column) {
+  Mask mask = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (int group = 0; group < 8; ++group) {
+      std::uint64_t bytes;
+      std::memcpy(&bytes, column + group * 8, 8);
+      // Gathers bit 0 of each of the eight bytes into one byte, byte i to bit i.
+      mask |= ((bytes * 0x0102040810204080ull) >> 56) << (group * 8);
+    }
+  } else {
+    for (int z = 0; z < MAP_Z; ++z) mask |= Mask{column[z]} << z;
   }
-  return !is_solid(x, y, z);
+  return mask;
 }
 
-void write_u32_le(std::uint32_t word, std::vector<std::uint8_t>* out) {
-  out->push_back(static_cast<std::uint8_t>(word));
-  out->push_back(static_cast<std::uint8_t>(word >> 8));
-  out->push_back(static_cast<std::uint8_t>(word >> 16));
-  out->push_back(static_cast<std::uint8_t>(word >> 24));
+Mask solid_mask(int x, int y) { return pack_column(&solid[voxel_index(x, y, 0)]); }
+
+// Solid masks of every column, indexed like column_top; off-map neighbours
+// are treated as solid by the reader of this table.
+using MaskTable = std::vector<Mask>;
+
+MaskTable solid_masks() {
+  MaskTable masks(MAP_COLUMNS);
+  for_row_slices(MAP_X, core_count(), [&masks](int, int first, int last) {
+    for (int x = first; x < last; ++x) {
+      for (int y = 0; y < MAP_Y; ++y) masks[column_index(x, y)] = solid_mask(x, y);
+    }
+  });
+  return masks;
+}
+
+// A voxel is exposed when it is solid and a face neighbour inside the map is
+// air. Above file height 0 lies open sky; below height 63 and beyond the
+// map's edges everything counts as solid.
+Mask exposed_mask(Mask self, Mask west, Mask east, Mask north, Mask south) {
+  const Mask above_solid = self << 1;  // bit 0 becomes 0: sky above the map
+  const Mask below_solid = (self >> 1) | kBottom;
+  return self & ~(west & east & north & south & above_solid & below_solid);
+}
+
+template <typename MaskAt>
+Mask exposed_at(int x, int y, const MaskAt& mask_at) {
+  return exposed_mask(mask_at(x, y), x > 0 ? mask_at(x - 1, y) : kAllSolid,
+                      x < MAP_X - 1 ? mask_at(x + 1, y) : kAllSolid,
+                      y > 0 ? mask_at(x, y - 1) : kAllSolid,
+                      y < MAP_Y - 1 ? mask_at(x, y + 1) : kAllSolid);
+}
+
+// First z >= from whose bit is set in `mask`, or 64.
+int next_set(Mask mask, int from) {
+  if (from >= MAP_Z) return MAP_Z;
+  const Mask rest = mask & (kAllSolid << from);
+  return rest == 0 ? MAP_Z : std::countr_zero(rest);
+}
+
+int next_clear(Mask mask, int from) { return next_set(~mask, from); }
+
+void append_colours(const Colour* column, int first, int last, std::uint8_t* out) {
+  for (int z = first; z < last; ++z) {
+    const Colour c = column[z];
+    *out++ = static_cast<std::uint8_t>(c);
+    *out++ = static_cast<std::uint8_t>(c >> 8);
+    *out++ = static_cast<std::uint8_t>(c >> 16);
+    *out++ = static_cast<std::uint8_t>(c >> 24);
+  }
+}
+
+// The spans of one column, top to bottom: air, exposed top colours, hidden
+// interior, then exposed bottom colours unless that exposed run reaches the
+// bottom, in which case it becomes the top colours of a last span of its own.
+void encode_spans(Mask self, Mask exposed, const Colour* column, std::vector<std::uint8_t>* out) {
+  const Mask hidden = self & ~exposed;
+  int k = 0;
+  for (;;) {
+    const int air_start = k;
+    const int top_start = next_set(self, k);
+    k = next_clear(exposed, top_start);
+    const int top_end = k - 1;
+    const int bottom_start = next_clear(hidden, k);
+    k = bottom_start;
+    const int j = next_clear(exposed, bottom_start);
+    if (j < MAP_Z) k = j;
+    const int top_count = top_end - top_start + 1;
+    const int bottom_count = k - bottom_start;
+
+    const std::size_t at = out->size();
+    out->resize(at + 4 + 4 * static_cast<std::size_t>(top_count + bottom_count));
+    std::uint8_t* p = out->data() + at;
+    p[0] = k == MAP_Z ? 0 : static_cast<std::uint8_t>(1 + top_count + bottom_count);
+    p[1] = static_cast<std::uint8_t>(top_start);
+    p[2] = static_cast<std::uint8_t>(top_end);
+    p[3] = static_cast<std::uint8_t>(air_start);
+    append_colours(column, top_start, top_end + 1, p + 4);
+    append_colours(column, bottom_start, k, p + 4 + 4 * top_count);
+    if (k == MAP_Z) return;
+  }
 }
 
 }  // namespace
 
 void reverse_columns() {
-  for (int column = 0; column < MAP_COLUMNS; ++column) {
-    const int base = column * MAP_Z;
-    for (int i = 0; i < MAP_Z / 2; ++i) {
-      std::swap(colour[base + i], colour[base + MAP_Z - 1 - i]);
-      std::swap(solid[base + i], solid[base + MAP_Z - 1 - i]);
+  for_row_slices(MAP_X, core_count(), [](int, int first, int last) {
+    for (int column = first * MAP_Y; column < last * MAP_Y; ++column) {
+      Colour* c = &colour[column * MAP_Z];
+      std::uint8_t* s = &solid[column * MAP_Z];
+      std::reverse(c, c + MAP_Z);
+      std::reverse(s, s + MAP_Z);
     }
-  }
+  });
 }
 
 bool is_exposed(int x, int y, int z) {
-  if (!is_solid(x, y, z)) return false;
-  if (z == 0) return true;
-  return is_air_inside(x - 1, y, z) || is_air_inside(x + 1, y, z) ||
-         is_air_inside(x, y - 1, z) || is_air_inside(x, y + 1, z) ||
-         is_air_inside(x, y, z - 1) || is_air_inside(x, y, z + 1);
+  return ((exposed_at(x, y, solid_mask) >> z) & 1) != 0;
 }
 
 void encode_column(int x, int y, std::vector<std::uint8_t>* out) {
-  const Colour* column_colour = &colour[voxel_index(x, y, 0)];
-  int k = 0;
-  for (;;) {
-    const int air_start = k;
-    while (k < MAP_Z && !is_solid(x, y, k)) ++k;
-    const int top_start = k;
-    while (k < MAP_Z && is_exposed(x, y, k)) ++k;
-    const int top_end = k - 1;
-    while (k < MAP_Z && is_solid(x, y, k) && !is_exposed(x, y, k)) ++k;
-    const int bottom_start = k;
-    int j = k;
-    while (j < MAP_Z && is_exposed(x, y, j)) ++j;
-    // An exposed run that reaches the bottom becomes the top colours of a
-    // span of its own instead of this span's bottom colours.
-    if (j < MAP_Z) k = j;
-    const int top_count = top_end - top_start + 1;
-    const int bottom_count = k - bottom_start;
-
-    out->push_back(k == MAP_Z ? 0
-                              : static_cast<std::uint8_t>(1 + top_count +
-                                                          bottom_count));
-    out->push_back(static_cast<std::uint8_t>(top_start));
-    out->push_back(static_cast<std::uint8_t>(top_end));
-    out->push_back(static_cast<std::uint8_t>(air_start));
-    for (int z = top_start; z <= top_end; ++z) {
-      write_u32_le(column_colour[z], out);
-    }
-    for (int z = bottom_start; z < k; ++z) write_u32_le(column_colour[z], out);
-    if (k == MAP_Z) return;
-  }
+  encode_spans(solid_mask(x, y), exposed_at(x, y, solid_mask), &colour[voxel_index(x, y, 0)],
+               out);
 }
 
 void encode_vxl(std::vector<std::uint8_t>* out) {
+  const MaskTable masks = solid_masks();
+  const auto mask_at = [&masks](int x, int y) { return masks[column_index(x, y)]; };
+  // Rows of y are encoded in slices, one per core, then joined in order.
+  const int threads = core_count();
+  std::vector<std::vector<std::uint8_t>> slices(static_cast<std::size_t>(threads));
+  for_row_slices(MAP_Y, threads, [&](int index, int first, int last) {
+    std::vector<std::uint8_t>& slice = slices[static_cast<std::size_t>(index)];
+    slice.reserve(static_cast<std::size_t>(last - first) * MAP_X * 24);
+    for (int y = first; y < last; ++y) {
+      for (int x = 0; x < MAP_X; ++x) {
+        encode_spans(mask_at(x, y), exposed_at(x, y, mask_at), &colour[voxel_index(x, y, 0)],
+                     &slice);
+      }
+    }
+  });
   out->clear();
-  for (int y = 0; y < MAP_Y; ++y) {
-    for (int x = 0; x < MAP_X; ++x) encode_column(x, y, out);
-  }
+  std::size_t total = 0;
+  for (const auto& slice : slices) total += slice.size();
+  out->reserve(total);
+  for (const auto& slice : slices) out->insert(out->end(), slice.begin(), slice.end());
 }
 
 bool write_vxl(const char* path, std::string* reason) {
