@@ -94,13 +94,13 @@ Preview render_preview(const MapVoxels& voxels, int scale) {
       const int i = map_voxel_index(x, y, c.top);
       const Colour word = voxels.coloured[i] ? voxels.colour[i] : kBareGrey;
       // Brightness follows the height around the column, over the map's
-      // own range: averaged, so that the general lie of the land shows
+      // own range, full at the highest: averaged, so that the general lie of the land shows
       // through the column-to-column noise of cover. The step toward the light (up-left)
       // gives slopes a lit and a shadowed side. Solid ground that floats
       // over air (cover lifted over a road, say) is drawn darker, so the
       // openings beneath it show through.
       const ColumnTop& lit = (x > 0 && y > 0) ? tops[(y - 1) * MAP_X + x - 1] : c;
-      const double height_factor = 0.35 + 0.65 * (relief[y * MAP_X + x] - lowest) / range;
+      const double height_factor = 1.0 - 0.65 * (highest - relief[y * MAP_X + x]) / range;
       const double slope_factor = 1.0 + 0.05 * std::clamp(c.surface - lit.surface, -4, 4);
       const double overhang_factor = c.overhang ? 0.55 : 1.0;
       const double f = height_factor * slope_factor * overhang_factor;

@@ -13,10 +13,12 @@ constexpr int kMaxPreviewScale = 16;
 
 // A top-down picture of a map: column (x, y) becomes the scale x scale
 // block of pixels whose top-left corner is (x * scale, y * scale). Its
-// colour is that of the column's topmost solid voxel, brightened with
-// height and lit from the top-left, so that raised ground and cover stand
-// out from the terrain around them. A topmost voxel without a stored colour
-// shows grey, an all-air column black.
+// colour is that of the column's topmost solid voxel, darkened the lower
+// the ground around it lies (the highest ground, and a flat map, keep the
+// stored colour), lit from the top-left, and darker still where it floats
+// over air, so that raised ground, cover and the roads beneath cover show.
+// A topmost voxel without a stored colour shows grey, an all-air column
+// black.
 struct Preview {
   int width = 0;
   int height = 0;
