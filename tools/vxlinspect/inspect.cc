@@ -144,7 +144,8 @@ int run_diff(const char* a_path, const char* b_path) {
     std::printf("maps are equal\n");
     return kInspectOk;
   }
-  std::printf("%zu columns differ\n", diff.columns);
+  std::printf("%zu column%s differ%s\n", diff.columns, diff.columns == 1 ? "" : "s",
+              diff.columns == 1 ? "s" : "");
   for (const ColumnDifference& d : diff.listed) {
     std::printf("%s\n", describe_difference(d).c_str());
   }
