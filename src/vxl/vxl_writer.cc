@@ -75,7 +75,7 @@ int next_set(Mask mask, int from) {
 
 int next_clear(Mask mask, int from) { return next_set(~mask, from); }
 
-void append_colours(const Colour* column, int first, int last, std::uint8_t* out) {
+std::uint8_t* append_colours(const Colour* column, int first, int last, std::uint8_t* out) {
   for (int z = first; z < last; ++z) {
     const Colour c = column[z];
     *out++ = static_cast<std::uint8_t>(c);
@@ -83,12 +83,33 @@ void append_colours(const Colour* column, int first, int last, std::uint8_t* out
     *out++ = static_cast<std::uint8_t>(c >> 16);
     *out++ = static_cast<std::uint8_t>(c >> 24);
   }
+  return out;
 }
+
+// Receives the spans of a column: counts their bytes, or writes them.
+struct ByteCounter {
+  std::size_t bytes = 0;
+  void span(const std::uint8_t (&)[4], const Colour*, int top_start, int top_end,
+            int bottom_start, int bottom_end) {
+    bytes += 4 + 4 * static_cast<std::size_t>((top_end - top_start) + (bottom_end - bottom_start));
+  }
+};
+
+struct ByteWriter {
+  std::uint8_t* at;
+  void span(const std::uint8_t (&header)[4], const Colour* column, int top_start, int top_end,
+            int bottom_start, int bottom_end) {
+    std::memcpy(at, header, 4);
+    at = append_colours(column, top_start, top_end, at + 4);
+    at = append_colours(column, bottom_start, bottom_end, at);
+  }
+};
 
 // The spans of one column, top to bottom: air, exposed top colours, hidden
 // interior, then exposed bottom colours unless that exposed run reaches the
 // bottom, in which case it becomes the top colours of a last span of its own.
-void encode_spans(Mask self, Mask exposed, const Colour* column, std::vector<std::uint8_t>* out) {
+template <typename Sink>
+void encode_spans(Mask self, Mask exposed, const Colour* column, Sink* sink) {
   const Mask hidden = self & ~exposed;
   int k = 0;
   for (;;) {
@@ -100,19 +121,20 @@ void encode_spans(Mask self, Mask exposed, const Colour* column, std::vector<std
     k = bottom_start;
     const int j = next_clear(exposed, bottom_start);
     if (j < MAP_Z) k = j;
-    const int top_count = top_end - top_start + 1;
-    const int bottom_count = k - bottom_start;
-
-    const std::size_t at = out->size();
-    out->resize(at + 4 + 4 * static_cast<std::size_t>(top_count + bottom_count));
-    std::uint8_t* p = out->data() + at;
-    p[0] = k == MAP_Z ? 0 : static_cast<std::uint8_t>(1 + top_count + bottom_count);
-    p[1] = static_cast<std::uint8_t>(top_start);
-    p[2] = static_cast<std::uint8_t>(top_end);
-    p[3] = static_cast<std::uint8_t>(air_start);
-    append_colours(column, top_start, top_end + 1, p + 4);
-    append_colours(column, bottom_start, k, p + 4 + 4 * top_count);
+    const int colours = (top_end - top_start + 1) + (k - bottom_start);
+    const std::uint8_t header[4] = {
+        static_cast<std::uint8_t>(k == MAP_Z ? 0 : 1 + colours),
+        static_cast<std::uint8_t>(top_start), static_cast<std::uint8_t>(top_end),
+        static_cast<std::uint8_t>(air_start)};
+    sink->span(header, column, top_start, top_end + 1, bottom_start, k);
     if (k == MAP_Z) return;
+  }
+}
+
+template <typename MaskAt, typename Sink>
+void encode_row(int y, const MaskAt& mask_at, Sink* sink) {
+  for (int x = 0; x < MAP_X; ++x) {
+    encode_spans(mask_at(x, y), exposed_at(x, y, mask_at), &colour[voxel_index(x, y, 0)], sink);
   }
 }
 
@@ -134,31 +156,36 @@ bool is_exposed(int x, int y, int z) {
 }
 
 void encode_column(int x, int y, std::vector<std::uint8_t>* out) {
-  encode_spans(solid_mask(x, y), exposed_at(x, y, solid_mask), &colour[voxel_index(x, y, 0)],
-               out);
+  const Mask self = solid_mask(x, y);
+  const Mask exposed = exposed_at(x, y, solid_mask);
+  const Colour* column = &colour[voxel_index(x, y, 0)];
+  ByteCounter counter;
+  encode_spans(self, exposed, column, &counter);
+  const std::size_t at = out->size();
+  out->resize(at + counter.bytes);
+  ByteWriter writer{out->data() + at};
+  encode_spans(self, exposed, column, &writer);
 }
 
 void encode_vxl(std::vector<std::uint8_t>* out) {
   const MaskTable masks = solid_masks();
   const auto mask_at = [&masks](int x, int y) { return masks[column_index(x, y)]; };
-  // Rows of y are encoded in slices, one per core, then joined in order.
-  const int threads = core_count();
-  std::vector<std::vector<std::uint8_t>> slices(static_cast<std::size_t>(threads));
-  for_row_slices(MAP_Y, threads, [&](int index, int first, int last) {
-    std::vector<std::uint8_t>& slice = slices[static_cast<std::size_t>(index)];
-    slice.reserve(static_cast<std::size_t>(last - first) * MAP_X * 24);
+  // Each row of records (one y) is sized first, so that all rows can then
+  // be written in parallel straight into their place in the file.
+  std::vector<std::size_t> row_start(MAP_Y + 1, 0);
+  for_row_slices(MAP_Y, core_count(), [&](int, int first, int last) {
     for (int y = first; y < last; ++y) {
-      for (int x = 0; x < MAP_X; ++x) {
-        encode_spans(mask_at(x, y), exposed_at(x, y, mask_at), &colour[voxel_index(x, y, 0)],
-                     &slice);
-      }
+      ByteCounter counter;
+      encode_row(y, mask_at, &counter);
+      row_start[static_cast<std::size_t>(y) + 1] = counter.bytes;
     }
   });
-  out->clear();
-  std::size_t total = 0;
-  for (const auto& slice : slices) total += slice.size();
-  out->reserve(total);
-  for (const auto& slice : slices) out->insert(out->end(), slice.begin(), slice.end());
+  for (int y = 0; y < MAP_Y; ++y) row_start[y + 1] += row_start[y];
+  out->resize(row_start[MAP_Y]);
+  for_row_slices(MAP_Y, core_count(), [&](int, int first, int last) {
+    ByteWriter writer{out->data() + row_start[static_cast<std::size_t>(first)]};
+    for (int y = first; y < last; ++y) encode_row(y, mask_at, &writer);
+  });
 }
 
 bool write_vxl(const char* path, std::string* reason) {
