@@ -1,12 +1,31 @@
 #include "mapgen/volume.h"
 
+#include <cstddef>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #include "mapgen/shared_fields.h"
 
 namespace vxlforge {
 
-std::uint8_t solid[MAP_VOXELS];
-Colour colour[MAP_VOXELS];
+namespace {
+// Huge pages are 2 MiB where the system offers them.
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+}  // namespace
+
+alignas(kHugePage) std::uint8_t solid[MAP_VOXELS];
+alignas(kHugePage) Colour colour[MAP_VOXELS];
 std::int32_t column_top[MAP_COLUMNS];
+
+void advise_huge_pages() {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  // Only a hint: where it is refused the arrays simply use small pages.
+  madvise(solid, sizeof(solid), MADV_HUGEPAGE);
+  madvise(colour, sizeof(colour), MADV_HUGEPAGE);
+#endif
+}
 
 void voxelise() {
   for (int x = 0; x < MAP_X; ++x) {
