@@ -5,6 +5,7 @@
 
 #include "mapgen/shared_fields.h"
 #include "random/noise.h"
+#include "random/parallel_rows.h"
 
 namespace vxlforge {
 
@@ -57,16 +58,20 @@ Colour terrain_column_colour(float h, float height_west, float height_south,
 }
 
 void colour_terrain(std::int32_t low, std::int32_t high) {
-  for (int x = 0; x < MAP_X; ++x) {
-    for (int y = 0; y < MAP_Y; ++y) {
-      const Colour c = terrain_column_colour(
-          height_field[field_index(x, y)], height_field[field_index((x - 1) & 511, y)],
-          height_field[field_index(x, (y - 1) & 511)],
-          column_top[column_index(x, y)] == 0, low, high);
-      Colour* column = &colour[voxel_index(x, y, 0)];
-      std::fill(column, column + MAP_Z, c);
+  // Every column depends only on the heights and its own top, so rows of x
+  // can be coloured in parallel.
+  for_row_slices(MAP_X, core_count(), [low, high](int, int first, int last) {
+    for (int x = first; x < last; ++x) {
+      for (int y = 0; y < MAP_Y; ++y) {
+        const Colour c = terrain_column_colour(
+            height_field[field_index(x, y)], height_field[field_index((x - 1) & 511, y)],
+            height_field[field_index(x, (y - 1) & 511)], column_top[column_index(x, y)] == 0,
+            low, high);
+        Colour* column = &colour[voxel_index(x, y, 0)];
+        std::fill(column, column + MAP_Z, c);
+      }
     }
-  }
+  });
 }
 
 }  // namespace vxlforge

@@ -7,6 +7,7 @@
 #endif
 
 #include "mapgen/shared_fields.h"
+#include "random/parallel_rows.h"
 
 namespace vxlforge {
 
@@ -28,24 +29,27 @@ void advise_huge_pages() {
 }
 
 void voxelise() {
-  for (int x = 0; x < MAP_X; ++x) {
-    for (int y = 0; y < MAP_Y; ++y) {
-      const float h = height_field[column_index(x, y)];
-      // Clamp in float before truncating so huge heights cannot overflow
-      // the integer conversion; the result is the same as truncate-then-clamp.
-      int top;
-      if (h < 0.0f) {
-        top = 0;
-      } else if (h >= 62.0f) {
-        top = 62;
-      } else {
-        top = static_cast<int>(h);
+  // Columns are independent: rows of x are voxelised in parallel.
+  for_row_slices(MAP_X, core_count(), [](int, int first, int last) {
+    for (int x = first; x < last; ++x) {
+      for (int y = 0; y < MAP_Y; ++y) {
+        const float h = height_field[column_index(x, y)];
+        // Clamped in float before the conversion, so huge heights cannot
+        // overflow it; the same as truncating first and clamping after.
+        int top;
+        if (h < 0.0f) {
+          top = 0;
+        } else if (h >= 62.0f) {
+          top = 62;
+        } else {
+          top = static_cast<int>(h);
+        }
+        column_top[column_index(x, y)] = top;
+        std::uint8_t* column = &solid[voxel_index(x, y, 0)];
+        for (int z = 0; z < MAP_Z; ++z) column[z] = z <= top ? 1 : 0;
       }
-      column_top[column_index(x, y)] = top;
-      std::uint8_t* column = &solid[voxel_index(x, y, 0)];
-      for (int z = 0; z < MAP_Z; ++z) column[z] = z <= top ? 1 : 0;
     }
-  }
+  });
 }
 
 void fill_column(int x, int y, int z0, int z1, Colour c) {
