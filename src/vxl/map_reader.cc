@@ -217,9 +217,7 @@ bool decode_map(const std::uint8_t* data, std::size_t size, MapVoxels* voxels,
 
 std::string describe_map_error(const MapError& error) {
   std::string where = "byte " + std::to_string(error.offset);
-  if (error.x < 0) {
-    where += ", after the last column";
-  } else {
+  if (error.x >= 0) {
     where += ", column (" + std::to_string(error.x) + ", " + std::to_string(error.y) + ")";
   }
   return where + ": " + error.what;

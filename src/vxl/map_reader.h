@@ -75,7 +75,7 @@ bool decode_map(const std::uint8_t* data, std::size_t size, MapVoxels* voxels,
                 MapStats* stats, MapError* error);
 
 // One line for people: "byte OFFSET, column (X, Y): WHAT", or "byte
-// OFFSET, after the last column: WHAT".
+// OFFSET: WHAT" when the fault lies after the last column.
 std::string describe_map_error(const MapError& error);
 
 }  // namespace vxlforge

@@ -200,7 +200,7 @@ TEST_F(MapReaderTest, DescribesWhereTheFaultIs) {
   EXPECT_EQ(describe_map_error(error), "byte 1234, column (5, 7): top_end 3 is below top_start 5 - 1");
   error.x = error.y = -1;
   error.what = "3 bytes after the last column";
-  EXPECT_EQ(describe_map_error(error), "byte 1234, after the last column: 3 bytes after the last column");
+  EXPECT_EQ(describe_map_error(error), "byte 1234: 3 bytes after the last column");
 }
 
 // Generated maps, written and read back, must give back the Volume: every
