@@ -1,5 +1,6 @@
 #include "mapgen/volume.h"
 
+#include <algorithm>
 #include <cstddef>
 
 #if defined(__linux__)
@@ -46,7 +47,8 @@ void voxelise() {
         }
         column_top[column_index(x, y)] = top;
         std::uint8_t* column = &solid[voxel_index(x, y, 0)];
-        for (int z = 0; z < MAP_Z; ++z) column[z] = z <= top ? 1 : 0;
+        std::fill(column, column + top + 1, std::uint8_t{1});
+        std::fill(column + top + 1, column + MAP_Z, std::uint8_t{0});
       }
     }
   });

@@ -29,15 +29,25 @@ std::uint32_t lcg_next() {
   return rotated ^ 0x31415926u;
 }
 
+std::uint32_t twist(std::uint32_t upper, std::uint32_t lower, std::uint32_t partner) {
+  const std::uint32_t y = (upper & kUpperMask) | (lower & kLowerMask);
+  return partner ^ (y >> 1) ^ ((y & 1u) != 0 ? kMatrix : 0u);
+}
+
 // In place and in increasing order: later words combine with words already
-// rewritten in this pass, exactly like the standard twister step.
+// rewritten in this pass, exactly like the standard twister step. The loop
+// is split where the indexes wrap, instead of reducing them modulo 624 for
+// every word.
 void mt_regenerate() {
-  for (int i = 0; i < kStateWords; ++i) {
-    const std::uint32_t y = (mt_state[i] & kUpperMask) |
-                            (mt_state[(i + 1) % kStateWords] & kLowerMask);
-    mt_state[i] = mt_state[(i + kMiddle) % kStateWords] ^ (y >> 1) ^
-                  ((y & 1u) != 0 ? kMatrix : 0u);
+  int i = 0;
+  for (; i < kStateWords - kMiddle; ++i) {
+    mt_state[i] = twist(mt_state[i], mt_state[i + 1], mt_state[i + kMiddle]);
   }
+  for (; i < kStateWords - 1; ++i) {
+    mt_state[i] = twist(mt_state[i], mt_state[i + 1], mt_state[i + kMiddle - kStateWords]);
+  }
+  mt_state[kStateWords - 1] =
+      twist(mt_state[kStateWords - 1], mt_state[0], mt_state[kMiddle - 1]);
 }
 
 }  // namespace
