@@ -50,10 +50,14 @@ struct Octave {
   double lo;
   double span;
   double sharpen;
-  // Along the columns.
-  std::int32_t y_lo[FIELD_SIZE];  // masked lattice index of the corner j = 0
-  std::int32_t y_hi[FIELD_SIZE];  // and j = 1
-  double dy[2][FIELD_SIZE];       // fraction for j = 0 and j = 1
+  // Along the columns: runs of columns that lie in the same lattice cell
+  // share their corners' gradients.
+  struct Segment {
+    int first, last;         // columns first..last-1
+    std::int32_t y_index[2];  // masked lattice index of the corners j = 0, 1
+  };
+  std::vector<Segment> segments;
+  double dy[2][FIELD_SIZE];  // fraction for j = 0 and j = 1
   double fade_y[FIELD_SIZE];
   // Along the third coordinate, constant for the fill.
   std::int32_t z_index[2];
@@ -75,13 +79,16 @@ void build_lattice_row(const Octave& o, std::int32_t x_cell, LatticeRow* row) {
     const int i = corner & 1;
     const int j = (corner >> 1) & 1;
     const int k = corner >> 2;
-    const std::int32_t* y_index = j == 0 ? o.y_lo : o.y_hi;
-    for (int c = 0; c < FIELD_SIZE; ++c) {
-      const int hash = perm_table[perm_table[hx[i] + y_index[c]] + o.z_index[k]];
+    for (const Octave::Segment& segment : o.segments) {
+      const int hash = perm_table[perm_table[hx[i] + segment.y_index[j]] + o.z_index[k]];
       const float* g = grad_basis[grad_index_table[hash & 63]];
-      row->partial[corner][c] = (o.dy[j][c] * static_cast<double>(g[1])) +
-                                (o.dz[k] * static_cast<double>(g[2]));
-      row->gx[corner][c] = static_cast<double>(g[0]);
+      const double gy = static_cast<double>(g[1]);
+      const double gz_term = o.dz[k] * static_cast<double>(g[2]);
+      const double gx = static_cast<double>(g[0]);
+      for (int c = segment.first; c < segment.last; ++c) {
+        row->partial[corner][c] = (o.dy[j][c] * gy) + gz_term;
+        row->gx[corner][c] = gx;
+      }
     }
   }
 }
@@ -167,12 +174,16 @@ void prepare(Octave* o, std::int32_t cells_x, std::int32_t cells_y, float lo, fl
   const std::int32_t mask_y = wrap_mask(cells_y);
   const float step_y = static_cast<float>(static_cast<double>(cells_y) *
                                           static_cast<double>(kInverseFieldSize));
+  std::int32_t previous_cell = 0;
   for (int c = 0; c < FIELD_SIZE; ++c) {
     const float y = static_cast<float>(static_cast<double>(c) * static_cast<double>(step_y) +
                                        static_cast<double>(offset_y));
     const AxisPoint py = split(y);
-    o->y_lo[c] = py.cell & mask_y;
-    o->y_hi[c] = (py.cell + 1) & mask_y;
+    if (c == 0 || py.cell != previous_cell) {
+      o->segments.push_back({c, c, {py.cell & mask_y, (py.cell + 1) & mask_y}});
+      previous_cell = py.cell;
+    }
+    o->segments.back().last = c + 1;
     o->dy[0][c] = static_cast<double>(py.frac);
     o->dy[1][c] = static_cast<double>(py.frac1);
     o->fade_y[c] = static_cast<double>(py.fade);
