@@ -13,6 +13,9 @@ constexpr std::uint32_t kLowerMask = 0x7FFFFFFFu;
 constexpr unsigned kNeverSeeded = kStateWords + 1;
 
 std::uint32_t mt_state[kStateWords];
+// The state words tempered, filled at each regeneration in one loop that
+// the compiler can vectorise, so a draw is a load.
+std::uint32_t mt_tempered[kStateWords];
 unsigned mt_pos = kNeverSeeded;
 std::uint32_t seed_lcg = 0;
 std::uint64_t draws = 0;
@@ -50,6 +53,19 @@ void mt_regenerate() {
       twist(mt_state[kStateWords - 1], mt_state[0], mt_state[kMiddle - 1]);
 }
 
+std::uint32_t temper(std::uint32_t y) {
+  y ^= y >> 11;
+  y ^= (y << 7) & 0x9D2C5680u;
+  y ^= (y << 15) & 0xEFC60000u;
+  y ^= y >> 18;
+  return y;
+}
+
+void regenerate_and_temper() {
+  mt_regenerate();
+  for (int i = 0; i < kStateWords; ++i) mt_tempered[i] = temper(mt_state[i]);
+}
+
 }  // namespace
 
 void rng_seed(std::int32_t seed) {
@@ -65,16 +81,11 @@ void rng_seed(std::int32_t seed) {
 std::uint32_t rng_next() {
   if (mt_pos > static_cast<unsigned>(kStateWords)) rng_seed(0);
   if (mt_pos == static_cast<unsigned>(kStateWords)) {
-    mt_regenerate();
+    regenerate_and_temper();
     mt_pos = 0;
   }
-  std::uint32_t y = mt_state[mt_pos++];
-  y ^= y >> 11;
-  y ^= (y << 7) & 0x9D2C5680u;
-  y ^= (y << 15) & 0xEFC60000u;
-  y ^= y >> 18;
   ++draws;
-  return y;
+  return mt_tempered[mt_pos++];
 }
 
 double rng_unit() {
