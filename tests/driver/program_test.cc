@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +21,9 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "mapgen/reference_digests.h"
+#include "support/sha256.h"
 
 namespace {
 
@@ -33,6 +38,37 @@ std::string read_file(const std::string& path) {
   std::stringstream buffer;
   buffer << in.rdbuf();
   return buffer.str();
+}
+
+// The conventional unprivileged user and group ("nobody", "nogroup").
+constexpr uid_t kUnprivilegedId = 65534;
+constexpr int kNoPrivilegeDrop = 126;
+
+// In a forked child running as root: becomes kUnprivilegedId, or exits with
+// kNoPrivilegeDrop and the reason on standard error.
+void drop_privileges_or_exit() {
+  const char* failed = nullptr;
+  if (setgroups(0, nullptr) != 0) {
+    failed = "setgroups";
+  } else if (setgid(kUnprivilegedId) != 0) {
+    failed = "setgid";
+  } else if (setuid(kUnprivilegedId) != 0) {
+    failed = "setuid";
+  } else if (access(VXLFORGE_BINARY, X_OK) != 0) {
+    failed = "the program is not executable for an unprivileged user";
+  }
+  if (failed == nullptr) return;
+  const std::string message = std::string(failed) + " failed\n";
+  [[maybe_unused]] ssize_t ignored = write(2, message.data(), message.size());
+  _exit(kNoPrivilegeDrop);
+}
+
+// The whole-file digest of `seed`'s plain map.
+std::string reference_file_digest(std::int32_t seed) {
+  for (const auto& run : vxlforge::testing::kReferenceRuns) {
+    if (run.seed == seed && !run.debug_regions) return run.file;
+  }
+  return "no reference digest";
 }
 
 class ProgramTest : public ::testing::Test {
@@ -52,10 +88,14 @@ class ProgramTest : public ::testing::Test {
 
   // Runs the program in the work folder with `name` as its argv[0]. A
   // non-zero `file_size_limit` makes writes beyond that many bytes fail
-  // with EFBIG, a write failure that even root cannot get around.
+  // with EFBIG, a write failure that even root cannot get around. With
+  // `unprivileged`, a process running as root runs the program as
+  // kUnprivilegedId instead, so that permissions apply to it; the status is
+  // then kNoPrivilegeDrop when that was impossible, with the reason on
+  // standard error.
   Outcome run(const std::vector<std::string>& args,
               const std::string& name = "vxlforge",
-              rlim_t file_size_limit = 0) {
+              rlim_t file_size_limit = 0, bool unprivileged = false) {
     const std::string out_path = capture_ + "/out";
     const std::string err_path = capture_ + "/err";
     const pid_t pid = fork();
@@ -75,6 +115,7 @@ class ProgramTest : public ::testing::Test {
       }
       dup2(out, 1);
       dup2(err, 2);
+      if (unprivileged && geteuid() == 0) drop_privileges_or_exit();
       execv(VXLFORGE_BINARY, argv.data());
       _exit(127);
     }
@@ -88,9 +129,11 @@ class ProgramTest : public ::testing::Test {
     return outcome;
   }
 
-  std::set<std::string> files() const {
+  // What the work folder, or its subfolder `sub`, holds.
+  std::set<std::string> files(const std::string& sub = "") const {
     std::set<std::string> names;
-    DIR* dir = opendir(work_.c_str());
+    DIR* dir = opendir(sub.empty() ? work_.c_str() : path(sub).c_str());
+    if (dir == nullptr) return {"(cannot list)"};
     while (dirent* e = readdir(dir)) {
       const std::string name = e->d_name;
       if (name != "." && name != "..") names.insert(name);
@@ -100,6 +143,19 @@ class ProgramTest : public ::testing::Test {
   }
 
   std::string path(const std::string& name) const { return work_ + "/" + name; }
+
+  // Checks how a run that could not write `shown_path` ended: the reason on
+  // standard error, status 1, no "Finished", and no temporary file left in
+  // the work folder (`expected_files` is all it may hold).
+  void expect_write_refused(const Outcome& o, const std::string& shown_path,
+                            const std::string& reason,
+                            const std::set<std::string>& expected_files) {
+    SCOPED_TRACE("path '" + shown_path.substr(0, 80) + "'");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, "Generating to '" + shown_path + "' using seed '3'\n");
+    EXPECT_EQ(o.err, "vxlforge: cannot write '" + shown_path + "': " + reason + "\n");
+    EXPECT_EQ(files(), expected_files);
+  }
 
   std::string work_;
   std::string capture_;
@@ -182,28 +238,111 @@ TEST_F(ProgramTest, MissingOptionValueExitsTwoWithoutOutput) {
 }
 
 TEST_F(ProgramTest, UnwritablePathExitsOneAndKeepsExistingFiles) {
-  const Outcome missing = run({"-s", "3", "-o", "no-such-folder/m.vxl"});
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.out, "Generating to 'no-such-folder/m.vxl' using seed '3'\n");
-  EXPECT_EQ(missing.err,
-            "vxlforge: cannot write 'no-such-folder/m.vxl': "
-            "No such file or directory\n");
-
+  // A folder in the way keeps what it holds.
   ASSERT_EQ(mkdir(path("folder").c_str(), 0755), 0);
-  const Outcome folder = run({"-o", "folder"});
-  EXPECT_EQ(folder.status, 1);
-  EXPECT_EQ(folder.err, "vxlforge: cannot write 'folder': Is a directory\n");
+  { std::ofstream(path("folder/inside.vxl")) << "old map"; }
+  const std::set<std::string> only_folder = {"folder"};
 
-  const Outcome full = run({"-o", "/dev/full"});
-  EXPECT_EQ(full.status, 1);
-  EXPECT_EQ(full.out.find("Finished"), std::string::npos);
-  EXPECT_EQ(full.err,
-            "vxlforge: cannot write '/dev/full': No space left on device\n");
+  const std::string long_name(NAME_MAX + 1, 'n');
+  std::string long_path;
+  while (long_path.size() <= PATH_MAX) long_path += "x/";
+  long_path += "m.vxl";
+  const struct {
+    std::string path;
+    std::string reason;
+  } cases[] = {
+      {"no-such-folder/m.vxl", "No such file or directory"},
+      {"folder", "Is a directory"},
+      {"", "No such file or directory"},
+      {"/dev/full", "No space left on device"},
+      {long_name, "File name too long"},
+      {long_name + "/m.vxl", "File name too long"},
+      {long_path, "File name too long"},
+  };
+  for (const auto& c : cases) {
+    expect_write_refused(run({"-s", "3", "-o", c.path}), c.path, c.reason,
+                         only_folder);
+  }
+  struct stat info;
+  ASSERT_EQ(stat(path("folder").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISDIR(info.st_mode));
+  EXPECT_EQ(read_file(path("folder/inside.vxl")), "old map");
+}
 
-  const Outcome empty = run({"-o", ""});
-  EXPECT_EQ(empty.status, 1);
-  EXPECT_EQ(empty.err, "vxlforge: cannot write '': No such file or directory\n");
-  EXPECT_EQ(files(), std::set<std::string>{"folder"});
+TEST_F(ProgramTest, ReadOnlyFolderKeepsTheExistingFile) {
+  // Root writes into any folder, so as root the program runs unprivileged;
+  // the work folder must let that user reach the read-only one.
+  ASSERT_EQ(chmod(work_.c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(path("ro").c_str(), 0755), 0);
+  { std::ofstream(path("ro/m.vxl")) << "old map"; }
+  ASSERT_EQ(chmod(path("ro").c_str(), 0555), 0);
+  if (geteuid() != 0 && access(path("ro").c_str(), W_OK) == 0) {
+    GTEST_SKIP() << "this user may write into a read-only folder";
+  }
+  const Outcome o = run({"-s", "3", "-o", "ro/m.vxl"}, "vxlforge", 0, true);
+  chmod(path("ro").c_str(), 0755);  // so that it can be listed and removed
+  if (o.status == kNoPrivilegeDrop) {
+    GTEST_SKIP() << "running as root and cannot run the program as uid "
+                 << kUnprivilegedId << ": " << o.err;
+  }
+  expect_write_refused(o, "ro/m.vxl", "Permission denied", {"ro"});
+  EXPECT_EQ(read_file(path("ro/m.vxl")), "old map");
+  EXPECT_EQ(files("ro"), std::set<std::string>{"m.vxl"});
+}
+
+TEST_F(ProgramTest, SymbolicLinkStaysAndTheFileItNamesGetsTheMap) {
+  ASSERT_EQ(mkdir(path("maps").c_str(), 0755), 0);
+  { std::ofstream(path("maps/real.vxl")) << "old map"; }
+  ASSERT_EQ(symlink("maps/real.vxl", path("link.vxl").c_str()), 0);
+  const Outcome o = run({"-s", "1", "-o", "link.vxl"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, "Generating to 'link.vxl' using seed '1'\nFinished\n");
+  const std::string map = read_file(path("maps/real.vxl"));
+  EXPECT_EQ(vxlforge::testing::sha256_hex(map.data(), map.size()),
+            reference_file_digest(1));
+  char target[64] = {};
+  ASSERT_GT(readlink(path("link.vxl").c_str(), target, sizeof(target) - 1), 0);
+  EXPECT_STREQ(target, "maps/real.vxl");
+  EXPECT_EQ(files(), (std::set<std::string>{"link.vxl", "maps"}));
+  EXPECT_EQ(files("maps"), std::set<std::string>{"real.vxl"});
+}
+
+TEST_F(ProgramTest, PipeReceivesTheWholeMap) {
+  const std::string pipe = path("pipe");
+  const std::string received = capture_ + "/received";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  // The reader copies what comes through the pipe into a file, using only
+  // system calls, since it is a fork of the test process.
+  const pid_t reader = fork();
+  if (reader == 0) {
+    const int in = open(pipe.c_str(), O_RDONLY);
+    const int out = open(received.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (in < 0 || out < 0) _exit(1);
+    char buffer[65536];
+    ssize_t n;
+    while ((n = read(in, buffer, sizeof(buffer))) > 0) {
+      if (write(out, buffer, static_cast<std::size_t>(n)) != n) _exit(1);
+    }
+    _exit(n == 0 ? 0 : 1);
+  }
+  ASSERT_GT(reader, 0);
+  const Outcome o = run({"-s", "1", "-o", "pipe"});
+  // Should the program never have opened the pipe, this lets the reader end.
+  const int unblock = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+  if (unblock >= 0) close(unblock);
+  int status = 0;
+  ASSERT_EQ(waitpid(reader, &status, 0), reader);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, "Generating to 'pipe' using seed '1'\nFinished\n");
+  const std::string map = read_file(received);
+  EXPECT_EQ(vxlforge::testing::sha256_hex(map.data(), map.size()),
+            reference_file_digest(1));
+  struct stat info;
+  ASSERT_EQ(lstat(pipe.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+  EXPECT_EQ(files(), std::set<std::string>{"pipe"});
 }
 
 TEST_F(ProgramTest, FailedWriteKeepsTheExistingFileAndLeavesNoTemporary) {
