@@ -50,7 +50,6 @@ void BM_EncodeFile(benchmark::State& state) {
   generate_map();
   std::vector<std::uint8_t> bytes;
   for (auto _ : state) {
-    reverse_columns();
     encode_vxl(&bytes);
     benchmark::DoNotOptimize(bytes.data());
   }
@@ -62,7 +61,6 @@ void BM_WholeRunInMemory(benchmark::State& state) {
   for (auto _ : state) {
     rng_seed(kSeed);
     generate_map();
-    reverse_columns();
     encode_vxl(&bytes);
     benchmark::DoNotOptimize(bytes.data());
   }

@@ -17,18 +17,20 @@ using Mask = std::uint64_t;  // bit z: the voxel at file height z
 constexpr Mask kAllSolid = ~Mask{0};
 constexpr Mask kBottom = Mask{1} << 63;
 
-// Packs a column's 64 solid bytes (each 0 or 1) into a mask.
+// Packs a column's 64 solid bytes (each 0 or 1, z upward) into a mask in
+// the file's order: bit h is the voxel z = 63 - h.
 Mask pack_column(const std::uint8_t* column) {
   Mask mask = 0;
   if constexpr (std::endian::native == std::endian::little) {
     for (int group = 0; group < 8; ++group) {
       std::uint64_t bytes;
-      std::memcpy(&bytes, column + group * 8, 8);
-      // Gathers bit 0 of each of the eight bytes into one byte, byte i to bit i.
-      mask |= ((bytes * 0x0102040810204080ull) >> 56) << (group * 8);
+      std::memcpy(&bytes, column + MAP_Z - 8 - group * 8, 8);
+      // Gathers bit 0 of each of the eight bytes into one byte, byte i to
+      // bit 7 - i, which turns the group upside down.
+      mask |= ((bytes * 0x8040201008040201ull) >> 56) << (group * 8);
     }
   } else {
-    for (int z = 0; z < MAP_Z; ++z) mask |= Mask{column[z]} << z;
+    for (int h = 0; h < MAP_Z; ++h) mask |= Mask{column[MAP_Z - 1 - h]} << h;
   }
   return mask;
 }
@@ -75,9 +77,10 @@ int next_set(Mask mask, int from) {
 
 int next_clear(Mask mask, int from) { return next_set(~mask, from); }
 
+// The colours of file heights first..last-1 of a column stored upward.
 std::uint8_t* append_colours(const Colour* column, int first, int last, std::uint8_t* out) {
-  for (int z = first; z < last; ++z) {
-    const Colour c = column[z];
+  for (int h = first; h < last; ++h) {
+    const Colour c = column[MAP_Z - 1 - h];
     *out++ = static_cast<std::uint8_t>(c);
     *out++ = static_cast<std::uint8_t>(c >> 8);
     *out++ = static_cast<std::uint8_t>(c >> 16);
@@ -140,17 +143,6 @@ void encode_row(int y, const MaskAt& mask_at, Sink* sink) {
 
 }  // namespace
 
-void reverse_columns() {
-  for_row_slices(MAP_X, core_count(), [](int, int first, int last) {
-    for (int column = first * MAP_Y; column < last * MAP_Y; ++column) {
-      Colour* c = &colour[column * MAP_Z];
-      std::uint8_t* s = &solid[column * MAP_Z];
-      std::reverse(c, c + MAP_Z);
-      std::reverse(s, s + MAP_Z);
-    }
-  });
-}
-
 bool is_exposed(int x, int y, int z) {
   return ((exposed_at(x, y, solid_mask) >> z) & 1) != 0;
 }
@@ -189,7 +181,6 @@ void encode_vxl(std::vector<std::uint8_t>* out) {
 }
 
 bool write_vxl(const char* path, std::string* reason) {
-  reverse_columns();
   std::vector<std::uint8_t> bytes;
   encode_vxl(&bytes);
   return write_file_replacing(path, bytes.data(), bytes.size(), reason);

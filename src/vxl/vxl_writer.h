@@ -9,13 +9,12 @@ namespace vxlforge {
 
 // The map file is headerless: one record per column, y outer and x inner,
 // each a list of spans from the top of the map down. The file counts heights
-// from the top (0) to the bottom (63), the other way round from the Volume.
+// from the top (0) to the bottom (63), the other way round from the Volume:
+// file height h is the Volume's voxel z = 63 - h. The encoders read each
+// column in that reversed order as they go, so the Volume itself is never
+// changed (turning 80 MiB around in place would cost more than encoding).
 
-// Flips every column of solid and colour in place, so that the voxel at z
-// moves to 63 - z. The encoders below read the Volume in this orientation.
-void reverse_columns();
-
-// True when voxel (x, y, z) of the reversed Volume is solid and touches air:
+// True when the voxel at file height z of column (x, y) is solid and touches air:
 // one of its six face neighbours inside the map is air, or it is at height 0,
 // the top of the map, with open sky above. Neighbours off the map count as
 // solid, so edge columns encode like inner ones. Without the sky rule a
@@ -23,14 +22,13 @@ void reverse_columns();
 // readers misparse.
 bool is_exposed(int x, int y, int z);
 
-// Appends the record of column (x, y) of the reversed Volume to `out`.
+// Appends the record of column (x, y) to `out`.
 void encode_column(int x, int y, std::vector<std::uint8_t>* out);
 
-// Replaces `out` with the whole file's bytes, from the reversed Volume.
+// Replaces `out` with the whole file's bytes.
 void encode_vxl(std::vector<std::uint8_t>* out);
 
-// Reverses the Volume (which stays reversed) and stores it as the map file
-// at `path`, replacing any file there only once all of it is written. On
+// Stores the Volume as the map file at `path`, replacing any file there only once all of it is written. On
 // failure returns false with the operating system's reason in `reason`.
 bool write_vxl(const char* path, std::string* reason);
 

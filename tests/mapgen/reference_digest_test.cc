@@ -62,7 +62,6 @@ TEST_P(ReferenceDigestTest, EveryStageMatches) {
   debug_regions = run.debug_regions ? 1 : 0;
   draw_start_regions();
   debug_regions = 0;
-  reverse_columns();
   std::vector<std::uint8_t> file;
   encode_vxl(&file);
   EXPECT_EQ(sha256_hex(file.data(), file.size()), run.file) << "file";

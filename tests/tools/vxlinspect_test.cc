@@ -157,7 +157,6 @@ TEST(MapDiffTest, DebugMapDiffersFromPlainMapOnlyInPaintedColumns) {
     debug_regions = debug;
     generate_map();
     debug_regions = 0;
-    reverse_columns();
     Bytes file;
     encode_vxl(&file);
     auto voxels = std::make_unique<MapVoxels>();
