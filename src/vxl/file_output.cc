@@ -97,16 +97,24 @@ bool write_file_replacing(const char* path, const void* data, std::size_t size,
   if (given.rfind("/dev/", 0) == 0) {
     return write_directly(given, data, size, reason);
   }
+  // A pipe or device, however it is named (also through links such as
+  // /proc/self/fd/N, whose text names no file), is written in place.
+  struct stat info;
+  if (stat(path, &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+    return write_directly(given, data, size, reason);
+  }
   std::string target;
   int error = 0;
   if (!resolve_links(given, &target, &error)) return fail(error, reason);
 
   mode_t mode = new_file_mode();
-  struct stat info;
   if (stat(target.c_str(), &info) == 0) {
     if (!S_ISREG(info.st_mode)) {
       return write_directly(target, data, size, reason);
     }
+    // Renaming over a file needs only the folder's permission; a file the
+    // user may not write is refused, as writing it in place would be.
+    if (access(target.c_str(), W_OK) != 0) return fail(errno, reason);
     mode = info.st_mode & 07777;
   }
 

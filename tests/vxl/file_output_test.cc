@@ -131,5 +131,43 @@ TEST_F(FileOutputTest, PipeIsWrittenDirectly) {
   EXPECT_EQ(files(), std::set<std::string>{"pipe"});
 }
 
+TEST_F(FileOutputTest, PipeNamedThroughItsDescriptorIsWrittenDirectly) {
+  // /proc/self/fd/N links to text such as "pipe:[1234]", which names no
+  // file; the pipe itself must still receive the bytes.
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  const std::string name = "/proc/self/fd/" + std::to_string(ends[1]);
+  EXPECT_TRUE(write(name, "via descriptor")) << reason_;
+  close(ends[1]);
+  char buffer[64] = {};
+  EXPECT_EQ(read(ends[0], buffer, sizeof(buffer)), 14);
+  EXPECT_STREQ(buffer, "via descriptor");
+  close(ends[0]);
+}
+
+TEST_F(FileOutputTest, ReadOnlyFileIsRefusedForAnUnprivilegedUser) {
+  // Root may write any file, so the check runs in a child that gives up
+  // its privileges; the folder stays writable, so only the file's own
+  // permission can refuse the write.
+  ASSERT_EQ(chmod(folder_.c_str(), 0777), 0);
+  { std::ofstream(path("kept.vxl")) << "old"; }
+  ASSERT_EQ(chmod(path("kept.vxl").c_str(), 0444), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+    std::string reason;
+    const bool written = write_file_replacing(path("kept.vxl").c_str(), "new", 3, &reason);
+    _exit(!written && reason == "Permission denied" ? 0 : 1);
+  }
+  ASSERT_GT(child, 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 2) GTEST_SKIP() << "cannot drop privileges here";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(read_file(path("kept.vxl")), "old");
+  EXPECT_EQ(files(), std::set<std::string>{"kept.vxl"});
+}
+
 }  // namespace
 }  // namespace vxlforge
