@@ -1,0 +1,111 @@
+#include "random/parallel_rows.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace vxlforge {
+
+namespace {
+
+// One batch of slices at a time: the caller publishes it, then every
+// thread, the caller included, claims slices until none is left.
+class WorkerPool {
+ public:
+  explicit WorkerPool(int workers) {
+    for (int i = 0; i < workers; ++i) threads_.emplace_back([this] { serve(); });
+  }
+
+  ~WorkerPool() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& t : threads_) t.join();
+  }
+
+  void run(int rows, int slices, const std::function<void(int, int, int)>& work) {
+    std::lock_guard<std::mutex> one_batch(batch_mutex_);  // callers take turns
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      work_ = &work;
+      rows_ = rows;
+      slices_ = slices;
+      next_.store(0);
+      finished_ = 0;
+      ++batch_;
+    }
+    wake_.notify_all();
+    const int done = claim_slices();
+    std::unique_lock<std::mutex> lock(mutex_);
+    finished_ += done;
+    all_done_.wait(lock, [this] { return finished_ == slices_; });
+    work_ = nullptr;
+  }
+
+ private:
+  // Runs slices until none is left; returns how many this thread ran.
+  int claim_slices() {
+    int done = 0;
+    for (int s = next_.fetch_add(1); s < slices_; s = next_.fetch_add(1)) {
+      (*work_)(s, s * rows_ / slices_, (s + 1) * rows_ / slices_);
+      ++done;
+    }
+    return done;
+  }
+
+  void serve() {
+    long seen = 0;
+    for (;;) {
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        wake_.wait(lock, [&] { return stopping_ || (batch_ != seen && work_ != nullptr); });
+        if (stopping_) return;
+        seen = batch_;
+      }
+      const int done = claim_slices();
+      std::lock_guard<std::mutex> lock(mutex_);
+      finished_ += done;
+      if (finished_ == slices_) all_done_.notify_one();
+    }
+  }
+
+  std::mutex batch_mutex_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable all_done_;
+  std::vector<std::thread> threads_;
+  const std::function<void(int, int, int)>* work_ = nullptr;
+  int rows_ = 0;
+  int slices_ = 0;
+  std::atomic<int> next_{0};
+  int finished_ = 0;
+  long batch_ = 0;
+  bool stopping_ = false;
+};
+
+WorkerPool& pool() {
+  static WorkerPool workers(core_count() - 1);
+  return workers;
+}
+
+}  // namespace
+
+int core_count() {
+  return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+void for_row_slices(int rows, int slices, const std::function<void(int, int, int)>& work) {
+  slices = std::clamp(slices, 1, std::max(rows, 1));
+  if (slices == 1 || core_count() == 1) {
+    for (int s = 0; s < slices; ++s) work(s, s * rows / slices, (s + 1) * rows / slices);
+    return;
+  }
+  pool().run(rows, slices, work);
+}
+
+}  // namespace vxlforge
