@@ -96,7 +96,9 @@ WorkerPool& pool() {
 }  // namespace
 
 int core_count() {
-  return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  // Asked once: the library reads it from the file system on every call.
+  static const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  return cores;
 }
 
 void for_row_slices(int rows, int slices, const std::function<void(int, int, int)>& work) {
