@@ -134,13 +134,6 @@ void encode_spans(Mask self, Mask exposed, const Colour* column, Sink* sink) {
   }
 }
 
-template <typename MaskAt, typename Sink>
-void encode_row(int y, const MaskAt& mask_at, Sink* sink) {
-  for (int x = 0; x < MAP_X; ++x) {
-    encode_spans(mask_at(x, y), exposed_at(x, y, mask_at), &colour[voxel_index(x, y, 0)], sink);
-  }
-}
-
 }  // namespace
 
 bool is_exposed(int x, int y, int z) {
@@ -162,21 +155,37 @@ void encode_column(int x, int y, std::vector<std::uint8_t>* out) {
 void encode_vxl(std::vector<std::uint8_t>* out) {
   const MaskTable masks = solid_masks();
   const auto mask_at = [&masks](int x, int y) { return masks[column_index(x, y)]; };
-  // Each row of records (one y) is sized first, so that all rows can then
-  // be written in parallel straight into their place in the file.
-  std::vector<std::size_t> row_start(MAP_Y + 1, 0);
-  for_row_slices(MAP_Y, core_count(), [&](int, int first, int last) {
-    for (int y = first; y < last; ++y) {
-      ByteCounter counter;
-      encode_row(y, mask_at, &counter);
-      row_start[static_cast<std::size_t>(y) + 1] = counter.bytes;
+  // The file lists columns y outer, x inner, but the Volume stores them x
+  // outer. Records are sized first, from the masks alone, so that each can
+  // then be written straight into its place while the colours are read in
+  // the order they lie in memory.
+  std::vector<std::uint32_t> offset(MAP_COLUMNS);
+  for_row_slices(MAP_X, core_count(), [&](int, int first, int last) {
+    for (int x = first; x < last; ++x) {
+      for (int y = 0; y < MAP_Y; ++y) {
+        ByteCounter counter;
+        encode_spans(mask_at(x, y), exposed_at(x, y, mask_at), nullptr, &counter);
+        offset[column_index(x, y)] = static_cast<std::uint32_t>(counter.bytes);
+      }
     }
   });
-  for (int y = 0; y < MAP_Y; ++y) row_start[y + 1] += row_start[y];
-  out->resize(row_start[MAP_Y]);
-  for_row_slices(MAP_Y, core_count(), [&](int, int first, int last) {
-    ByteWriter writer{out->data() + row_start[static_cast<std::size_t>(first)]};
-    for (int y = first; y < last; ++y) encode_row(y, mask_at, &writer);
+  std::uint32_t total = 0;
+  for (int y = 0; y < MAP_Y; ++y) {
+    for (int x = 0; x < MAP_X; ++x) {
+      const std::uint32_t size = offset[column_index(x, y)];
+      offset[column_index(x, y)] = total;
+      total += size;
+    }
+  }
+  out->resize(total);
+  for_row_slices(MAP_X, core_count(), [&](int, int first, int last) {
+    for (int x = first; x < last; ++x) {
+      for (int y = 0; y < MAP_Y; ++y) {
+        ByteWriter writer{out->data() + offset[column_index(x, y)]};
+        encode_spans(mask_at(x, y), exposed_at(x, y, mask_at), &colour[voxel_index(x, y, 0)],
+                     &writer);
+      }
+    }
   });
 }
 
