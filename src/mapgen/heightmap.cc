@@ -7,6 +7,7 @@
 #include "mapgen/volume.h"
 #include "random/fast_noise_fill.h"
 #include "random/noise.h"
+#include "random/parallel_rows.h"
 #include "random/rng.h"
 
 namespace vxlforge {
@@ -48,12 +49,15 @@ double bump(int d) {
   return 4.0 - static_cast<double>(std::min(d, 6400)) * static_cast<double>(kBumpScale) * 4.0;
 }
 
+// Cells are independent in this and the blend, so rows run in parallel.
 void build_base_shape() {
-  for (int x = 0; x < 512; ++x) {
-    for (int y = 0; y < 512; ++y) {
-      base_field[field_index(x, y)] = base_shape_cell(x, y, detail_field[field_index(x, y)]);
+  for_row_slices(FIELD_SIZE, core_count(), [](int, int first, int last) {
+    for (int x = first; x < last; ++x) {
+      for (int y = 0; y < FIELD_SIZE; ++y) {
+        base_field[field_index(x, y)] = base_shape_cell(x, y, detail_field[field_index(x, y)]);
+      }
     }
-  }
+  });
 }
 
 void add_detail() {
@@ -65,9 +69,11 @@ void add_detail() {
 }
 
 void blend_detail_into_base() {
-  for (int i = 0; i < FIELD_CELLS; ++i) {
-    height_field[i] = blended_height(base_field[i], detail_field[i]);
-  }
+  for_row_slices(FIELD_SIZE, core_count(), [](int, int first, int last) {
+    for (int i = first * FIELD_SIZE; i < last * FIELD_SIZE; ++i) {
+      height_field[i] = blended_height(base_field[i], detail_field[i]);
+    }
+  });
 }
 
 }  // namespace
