@@ -23,9 +23,12 @@
 #include <vector>
 
 #include "mapgen/reference_digests.h"
+#include "support/read_file.h"
 #include "support/sha256.h"
 
 namespace {
+
+using vxlforge::testing::read_file;
 
 struct Outcome {
   int status = -1;
@@ -33,12 +36,6 @@ struct Outcome {
   std::string err;
 };
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
 
 // The conventional unprivileged user and group ("nobody", "nogroup").
 constexpr uid_t kUnprivilegedId = 65534;

@@ -7,6 +7,7 @@
 #include "mapgen/roads.h"
 #include "mapgen/volume.h"
 #include "random/rng.h"
+#include "support/clear_volume.h"
 
 namespace vxlforge {
 namespace {
@@ -37,10 +38,7 @@ class ClumpTest : public ::testing::Test {
  protected:
   void SetUp() override { clear(); }
   void TearDown() override { clear(); }
-  static void clear() {
-    std::memset(solid, 0, sizeof(solid));
-    std::memset(colour, 0, sizeof(colour));
-  }
+  static void clear() { testing::clear_volume(); }
   static int solid_columns() {
     int n = 0;
     for (int c = 0; c < MAP_COLUMNS; ++c) n += solid[c * MAP_Z];
@@ -114,9 +112,7 @@ class DressColumnTest : public ::testing::Test {
   void TearDown() override { clear(); }
 
   static void clear() {
-    std::memset(solid, 0, sizeof(solid));
-    std::memset(colour, 0, sizeof(colour));
-    std::memset(column_top, 0, sizeof(column_top));
+    testing::clear_volume();
     std::memset(road_mask, 0, sizeof(road_mask));
   }
 

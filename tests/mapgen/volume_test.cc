@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "mapgen/shared_fields.h"
+#include "support/clear_volume.h"
 
 namespace vxlforge {
 namespace {
@@ -19,9 +20,7 @@ class VolumeTest : public ::testing::Test {
   void TearDown() override { clear(); }
 
   static void clear() {
-    std::memset(solid, 0, sizeof(solid));
-    std::memset(colour, 0, sizeof(colour));
-    std::memset(column_top, 0, sizeof(column_top));
+    testing::clear_volume();
     height_field.fill(0.0f);
   }
 

@@ -17,6 +17,7 @@
 #include "driver/generate_map.h"
 #include "mapgen/start_regions.h"
 #include "random/rng.h"
+#include "support/read_file.h"
 #include "vxl/map_reader.h"
 #include "vxl/vxl_writer.h"
 #include "vxlinspect/map_diff.h"
@@ -32,12 +33,6 @@ struct Outcome {
   std::string err;
 };
 
-std::string read_text(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
 
 // An all-air map; with `column_bottom` the column at file offset order
 // index 4 * 512 + 3, i.e. (3, 4), gets a solid, coloured bottom voxel.
@@ -77,8 +72,8 @@ class VxlinspectProgramTest : public ::testing::Test {
     const int raw = std::system(command.c_str());
     Outcome o;
     o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    o.out = read_text(out);
-    o.err = read_text(err);
+    o.out = testing::read_file(out);
+    o.err = testing::read_file(err);
     return o;
   }
 
@@ -118,7 +113,7 @@ TEST_F(VxlinspectProgramTest, PngWritesAScaledPreview) {
   const std::string map = put("map.vxl", small_map(true));
   const std::string png = work_ + "/map.png";
   ASSERT_EQ(run("png " + map + " " + png + " --scale 3").status, 0);
-  const std::string bytes = read_text(png);
+  const std::string bytes = testing::read_file(png);
   ASSERT_GE(bytes.size(), 24u);
   EXPECT_EQ(bytes.substr(1, 3), "PNG");
   // Width and height, big-endian, in the header chunk.

@@ -14,15 +14,13 @@
 #include <sstream>
 #include <string>
 
+#include "support/read_file.h"
+
 namespace vxlforge {
 namespace {
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
+using testing::read_file;
+
 
 class FileOutputTest : public ::testing::Test {
  protected:

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "mapgen/volume.h"
+#include "support/clear_volume.h"
 
 namespace vxlforge {
 namespace {
@@ -34,11 +35,7 @@ class VxlWriterTest : public ::testing::Test {
   void SetUp() override { clear(); }
   void TearDown() override { clear(); }
 
-  static void clear() {
-    std::memset(solid, 0, sizeof(solid));
-    std::memset(colour, 0, sizeof(colour));
-    std::memset(column_top, 0, sizeof(column_top));
-  }
+  static void clear() { testing::clear_volume(); }
 
   // Level ground of height `top` (upward z) over a block of columns.
   static void flat(int x0, int x1, int y0, int y1, int top, Colour c) {
