@@ -1,12 +1,16 @@
 #include "mapgen/surface_detail.h"
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
 
 #include "mapgen/roads.h"
 #include "mapgen/shared_fields.h"
 #include "mapgen/volume.h"
 #include "random/fast_noise_fill.h"
 #include "random/noise.h"
+#include "random/parallel_rows.h"
 #include "random/rng.h"
 
 namespace vxlforge {
@@ -40,28 +44,73 @@ int falloff_dy(int y) {
   return y - 384;
 }
 
+// One of the pass's noise fills, prepared but not yet filled.
+struct DetailFill {
+  Field* field;
+  NoiseOctave octave;
+};
+
 // Each fill draws its offsets unscaled, z first, then y, then x.
-void fill_detail_octave(Field& field, int cells, float lo, float hi, float sharpen) {
+DetailFill detail_fill(Field& field, int cells, float lo, float hi, float sharpen) {
   const float offset_z = static_cast<float>(rng_unit());
   const float offset_y = static_cast<float>(rng_unit());
   const float offset_x = static_cast<float>(rng_unit());
-  fill_noise_field_fast(field, cells, cells, lo, hi, sharpen, offset_x, offset_y, offset_z);
+  return {&field, NoiseOctave(cells, cells, lo, hi, sharpen, offset_x, offset_y, offset_z)};
 }
 
-void fill_detail_fields() {
-  fill_detail_octave(floor_gate_field, 32, -0.5f, 0.5f, 0.0f);
-  fill_detail_octave(detail_field, 64, -1.0f, 1.0f, 0.0f);
-  field_add_scaled(floor_gate_field, detail_field, 1.0f);
-  fill_detail_octave(land_cover_field, 32, 0.75f, 0.95f, 0.0f);
-  fill_detail_octave(floor_cover_field, 16, 0.25f, 0.75f, 0.0f);
-  fill_detail_octave(land_span_fine_field, 32, 6.0f, 33.0f, 0.4f);
-  fill_detail_octave(land_span_coarse_field, 16, 6.0f, 33.0f, 0.4f);
-  fill_detail_octave(floor_span_fine_field, 32, 3.0f, 41.0f, 0.3f);
-  fill_detail_octave(floor_span_coarse_field, 16, 4.0f, 42.0f, 0.7f);
-  fill_detail_octave(cover_red_field, 16, 64.0f, 192.0f, 0.0f);
-  fill_detail_octave(cover_green_field, 16, 100.0f, 240.0f, 0.0f);
-  fill_detail_octave(cover_blue_field, 16, 64.0f, 192.0f, 0.0f);
+// The eleven fills in order, with their 33 draws. The fills draw nothing
+// else and read nothing the column loop writes, so all draws can be made
+// first and the rows filled later.
+std::vector<DetailFill> prepare_detail_fills() {
+  std::vector<DetailFill> fills;
+  fills.push_back(detail_fill(floor_gate_field, 32, -0.5f, 0.5f, 0.0f));
+  fills.push_back(detail_fill(detail_field, 64, -1.0f, 1.0f, 0.0f));
+  fills.push_back(detail_fill(land_cover_field, 32, 0.75f, 0.95f, 0.0f));
+  fills.push_back(detail_fill(floor_cover_field, 16, 0.25f, 0.75f, 0.0f));
+  fills.push_back(detail_fill(land_span_fine_field, 32, 6.0f, 33.0f, 0.4f));
+  fills.push_back(detail_fill(land_span_coarse_field, 16, 6.0f, 33.0f, 0.4f));
+  fills.push_back(detail_fill(floor_span_fine_field, 32, 3.0f, 41.0f, 0.3f));
+  fills.push_back(detail_fill(floor_span_coarse_field, 16, 4.0f, 42.0f, 0.7f));
+  fills.push_back(detail_fill(cover_red_field, 16, 64.0f, 192.0f, 0.0f));
+  fills.push_back(detail_fill(cover_green_field, 16, 100.0f, 240.0f, 0.0f));
+  fills.push_back(detail_fill(cover_blue_field, 16, 64.0f, 192.0f, 0.0f));
+  return fills;
 }
+
+// Rows of every Field the column loop reads; the floor gate is the sum of
+// the first two fills.
+void fill_detail_rows(const std::vector<DetailFill>& fills, int first, int last,
+                      NoiseOctave::Scratch* scratch) {
+  build_start_falloff_rows(first, last);
+  for (const DetailFill& fill : fills) fill.octave.fill_rows(*fill.field, first, last, scratch);
+  field_add_scaled_rows(floor_gate_field, detail_field, 1.0f, first, last);
+}
+
+// Hands out the Field rows in chunks to whichever thread asks, and tells
+// which chunks are done.
+class DetailRows {
+ public:
+  static constexpr int kChunkRows = 8;
+  static constexpr int kChunks = MAP_X / kChunkRows;
+
+  explicit DetailRows(const std::vector<DetailFill>& fills) : fills_(fills) {}
+
+  // Fills the next chunk nobody has taken; false when none is left.
+  bool fill_next(NoiseOctave::Scratch* scratch) {
+    const int chunk = next_.fetch_add(1);
+    if (chunk >= kChunks) return false;
+    fill_detail_rows(fills_, chunk * kChunkRows, (chunk + 1) * kChunkRows, scratch);
+    done_[chunk].store(true, std::memory_order_release);
+    return true;
+  }
+
+  bool row_ready(int x) const { return done_[x / kChunkRows].load(std::memory_order_acquire); }
+
+ private:
+  const std::vector<DetailFill>& fills_;
+  std::atomic<int> next_{0};
+  std::atomic<bool> done_[kChunks] = {};
+};
 
 int road_bonus(std::uint8_t road) {
   if (road == ROAD_INTERIOR) return 12;
@@ -169,8 +218,8 @@ void dress_column(int x, int y) {
   if (rng_unit() < c1 * c2) place_clump(x, y, top);
 }
 
-void build_start_falloff() {
-  for (int x = 0; x < MAP_X; ++x) {
+void build_start_falloff_rows(int first, int last) {
+  for (int x = first; x < last; ++x) {
     const int dx = falloff_dx(x);
     for (int y = 0; y < MAP_Y; ++y) {
       const int dy = falloff_dy(y);
@@ -181,23 +230,51 @@ void build_start_falloff() {
   }
 }
 
-void add_surface_detail() {
-  build_start_falloff();
-  fill_detail_fields();
-  // The loop is serial (every draw depends on the ones before), and the
-  // voxels it writes were last touched by the colouring, long out of the
-  // caches; asking for a column a few steps ahead hides that wait.
+void build_start_falloff() { build_start_falloff_rows(0, MAP_X); }
+
+namespace {
+
+void dress_row(int x) {
+  // The voxels the loop writes were last touched by the colouring, long out
+  // of the caches; asking for a column a few steps ahead hides that wait.
   constexpr int kAhead = 8;
-  for (int x = 0; x < MAP_X; ++x) {
-    for (int y = 0; y < MAP_Y; ++y) {
-      const int ahead = voxel_index(x, y, 0) + kAhead * MAP_Z;
-      if (ahead < MAP_VOXELS) {
-        for (int line = 0; line < MAP_Z; line += 16) __builtin_prefetch(&colour[ahead + line], 1);
-        __builtin_prefetch(&solid[ahead], 1);
-      }
-      dress_column(x, y);
+  for (int y = 0; y < MAP_Y; ++y) {
+    const int ahead = voxel_index(x, y, 0) + kAhead * MAP_Z;
+    if (ahead < MAP_VOXELS) {
+      for (int line = 0; line < MAP_Z; line += 16) __builtin_prefetch(&colour[ahead + line], 1);
+      __builtin_prefetch(&solid[ahead], 1);
     }
+    dress_column(x, y);
   }
+}
+
+}  // namespace
+
+void add_surface_detail() {
+  const std::vector<DetailFill> fills = prepare_detail_fills();
+  NoiseOctave::Scratch scratch;
+  if (core_count() == 1) {
+    fill_detail_rows(fills, 0, MAP_X, &scratch);
+    for (int x = 0; x < MAP_X; ++x) dress_row(x);
+    return;
+  }
+  // The column loop is serial, as every draw depends on the ones before,
+  // and a column reads the Fields only at its own cell. So a second thread
+  // fills Field rows ahead while this one dresses each row as soon as it
+  // is ready, and fills rows itself while it waits.
+  DetailRows rows(fills);
+  std::thread filler([&rows] {
+    NoiseOctave::Scratch own;
+    while (rows.fill_next(&own)) {
+    }
+  });
+  for (int x = 0; x < MAP_X; ++x) {
+    while (!rows.row_ready(x)) {
+      if (!rows.fill_next(&scratch)) std::this_thread::yield();
+    }
+    dress_row(x);
+  }
+  filler.join();
 }
 
 }  // namespace vxlforge

@@ -34,6 +34,9 @@ void add_surface_detail();
 // distance to 1 at 24 cells. Draws nothing.
 void build_start_falloff();
 
+// The same for rows first..last-1.
+void build_start_falloff_rows(int first, int last);
+
 // The cover span and the chance of a clump for one column, with its draws
 // in their fixed order: brightness, lower end, height Field, height factor,
 // colour source (three more when drawn), placement (two more on floor-level

@@ -1,6 +1,7 @@
 #include "random/fast_noise_fill.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -44,6 +45,9 @@ AxisPoint split(float coordinate) {
 
 // What one fill shares between all its cells.
 struct Octave {
+  // Names this octave to the scratch that caches its gradient terms; an
+  // address could be reused by a later octave, a number is not.
+  std::uint64_t id;
   std::int32_t mask_x;
   float step_x;
   float offset_x;
@@ -69,6 +73,8 @@ struct Octave {
 // corner (i, j, k) and column c, partial = (dy * gy) + (dz * gz), and gx is
 // the gradient's x component, so the corner value is partial + dx * gx.
 struct LatticeRow {
+  std::uint64_t octave = 0;  // the terms below are those of `cell` of this octave
+  std::int32_t cell = 0;
   double partial[kCorners][FIELD_SIZE];
   double gx[kCorners][FIELD_SIZE];
 };
@@ -91,6 +97,8 @@ void build_lattice_row(const Octave& o, std::int32_t x_cell, LatticeRow* row) {
       }
     }
   }
+  row->octave = o.id;
+  row->cell = x_cell;
 }
 
 float corner_value(const LatticeRow& row, int corner, int c, double dx) {
@@ -137,25 +145,23 @@ void fill_columns(const Octave& o, const LatticeRow& row, const AxisPoint& px, i
 // cache while every row of the lattice row is filled.
 constexpr int kTileColumns = 64;
 
-void fill_rows(const Octave& o, int first, int last, Field& field) {
-  // Kept per thread across fills: a fresh 64 KiB block per fill costs page
-  // faults that show in a fill of a millisecond or two.
-  thread_local auto row = std::make_unique<LatticeRow>();
-  thread_local std::vector<AxisPoint> points;
-  points.resize(static_cast<std::size_t>(last - first));
+// Rows first..last-1. `row` may hold the terms of a lattice row of this
+// octave from an earlier call, which are then used again.
+void fill_rows(const Octave& o, int first, int last, Field& field, LatticeRow* row) {
+  AxisPoint points[FIELD_SIZE];
   for (int r = first; r < last; ++r) {
     const float x = static_cast<float>(static_cast<double>(r) * static_cast<double>(o.step_x) +
                                        static_cast<double>(o.offset_x));
-    points[static_cast<std::size_t>(r - first)] = split(x);
+    points[r - first] = split(x);
   }
-  const auto point = [&](int r) -> const AxisPoint& {
-    return points[static_cast<std::size_t>(r - first)];
-  };
+  const auto point = [&](int r) -> const AxisPoint& { return points[r - first]; };
   // Rows that share a lattice row share all gradient terms.
   for (int r0 = first; r0 < last;) {
     int r1 = r0 + 1;
     while (r1 < last && point(r1).cell == point(r0).cell) ++r1;
-    build_lattice_row(o, point(r0).cell, row.get());
+    if (row->octave != o.id || row->cell != point(r0).cell) {
+      build_lattice_row(o, point(r0).cell, row);
+    }
     for (int c = 0; c < FIELD_SIZE; c += kTileColumns) {
       for (int r = r0; r < r1; ++r) {
         fill_columns(o, *row, point(r), c, c + kTileColumns, &field[field_index(r, 0)]);
@@ -167,6 +173,8 @@ void fill_rows(const Octave& o, int first, int last, Field& field) {
 
 void prepare(Octave* o, std::int32_t cells_x, std::int32_t cells_y, float lo, float hi,
              float sharpen, float offset_x, float offset_y, float offset_z) {
+  static std::atomic<std::uint64_t> last_id{0};
+  o->id = ++last_id;
   o->mask_x = wrap_mask(cells_x);
   o->step_x = static_cast<float>(static_cast<double>(cells_x) *
                                  static_cast<double>(kInverseFieldSize));
@@ -202,13 +210,43 @@ void prepare(Octave* o, std::int32_t cells_x, std::int32_t cells_y, float lo, fl
 
 }  // namespace
 
+struct NoiseOctave::Prepared {
+  Octave octave;
+};
+
+struct NoiseOctave::Scratch::Terms {
+  LatticeRow row;
+};
+
+NoiseOctave::Scratch::Scratch() : terms_(std::make_unique<Terms>()) {}
+NoiseOctave::Scratch::~Scratch() = default;
+NoiseOctave::Scratch::Scratch(Scratch&&) noexcept = default;
+NoiseOctave::Scratch& NoiseOctave::Scratch::operator=(Scratch&&) noexcept = default;
+
+NoiseOctave::NoiseOctave(std::int32_t cells_x, std::int32_t cells_y, float lo, float hi,
+                         float sharpen, float offset_x, float offset_y, float offset_z)
+    : prepared_(std::make_unique<Prepared>()) {
+  prepare(&prepared_->octave, cells_x, cells_y, lo, hi, sharpen, offset_x, offset_y, offset_z);
+}
+
+NoiseOctave::~NoiseOctave() = default;
+NoiseOctave::NoiseOctave(NoiseOctave&&) noexcept = default;
+NoiseOctave& NoiseOctave::operator=(NoiseOctave&&) noexcept = default;
+
+void NoiseOctave::fill_rows(Field& field, int first, int last, Scratch* scratch) const {
+  vxlforge::fill_rows(prepared_->octave, first, last, field, &scratch->terms_->row);
+}
+
 void fill_noise_field_fast(Field& field, std::int32_t cells_x, std::int32_t cells_y,
                            float lo, float hi, float sharpen, float offset_x,
                            float offset_y, float offset_z, int threads) {
-  auto octave = std::make_unique<Octave>();
-  prepare(octave.get(), cells_x, cells_y, lo, hi, sharpen, offset_x, offset_y, offset_z);
-  for_row_slices(FIELD_SIZE, threads,
-                 [&](int, int first, int last) { fill_rows(*octave, first, last, field); });
+  const NoiseOctave octave(cells_x, cells_y, lo, hi, sharpen, offset_x, offset_y, offset_z);
+  for_row_slices(FIELD_SIZE, threads, [&](int, int first, int last) {
+    // Kept per thread across fills: a fresh 64 KiB block per fill costs
+    // page faults that show in a fill of a millisecond or two.
+    thread_local NoiseOctave::Scratch scratch;
+    octave.fill_rows(field, first, last, &scratch);
+  });
 }
 
 void fill_noise_field_fast(Field& field, std::int32_t cells_x, std::int32_t cells_y,

@@ -2,6 +2,7 @@
 #define VXLFORGE_RANDOM_FAST_NOISE_FILL_H_
 
 #include <cstdint>
+#include <memory>
 
 #include "random/field.h"
 
@@ -21,6 +22,42 @@ void fill_noise_field_fast(Field& field, std::int32_t cells_x, std::int32_t cell
 void fill_noise_field_fast(Field& field, std::int32_t cells_x, std::int32_t cells_y,
                            float lo, float hi, float sharpen, float offset_x,
                            float offset_y, float offset_z);
+
+// One octave prepared for filling: what depends only on the column or on
+// the fill is worked out at construction. Its rows can then be filled in
+// any order, in as many calls and on as many threads as suit the caller,
+// each row bit for bit as fill_noise_field gives it.
+class NoiseOctave {
+ public:
+  // Per-thread working space: the gradient terms of the lattice row last
+  // used, kept so that the next rows of the same lattice row reuse them.
+  class Scratch {
+   public:
+    Scratch();
+    ~Scratch();
+    Scratch(Scratch&&) noexcept;
+    Scratch& operator=(Scratch&&) noexcept;
+
+   private:
+    friend class NoiseOctave;
+    struct Terms;
+    std::unique_ptr<Terms> terms_;
+  };
+
+  NoiseOctave(std::int32_t cells_x, std::int32_t cells_y, float lo, float hi, float sharpen,
+              float offset_x, float offset_y, float offset_z);
+  ~NoiseOctave();
+  NoiseOctave(NoiseOctave&&) noexcept;
+  NoiseOctave& operator=(NoiseOctave&&) noexcept;
+
+  // Overwrites rows first..last-1 of `field`. A Scratch serves one thread
+  // at a time, for any number of octaves.
+  void fill_rows(Field& field, int first, int last, Scratch* scratch) const;
+
+ private:
+  struct Prepared;
+  std::unique_ptr<Prepared> prepared_;
+};
 
 }  // namespace vxlforge
 

@@ -117,7 +117,11 @@ void fill_noise_field(Field& field, std::int32_t cells_x, std::int32_t cells_y,
 }
 
 void field_add_scaled(Field& dst, const Field& src, float k) {
-  for (int i = 0; i < FIELD_CELLS; ++i) {
+  field_add_scaled_rows(dst, src, k, 0, FIELD_SIZE);
+}
+
+void field_add_scaled_rows(Field& dst, const Field& src, float k, int first, int last) {
+  for (int i = first * FIELD_SIZE; i < last * FIELD_SIZE; ++i) {
     dst[i] = static_cast<float>(static_cast<double>(k) * static_cast<double>(src[i]) +
                                 static_cast<double>(dst[i]));
   }

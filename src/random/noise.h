@@ -39,6 +39,9 @@ void fill_noise_field(Field& field, std::int32_t cells_x, std::int32_t cells_y,
 // dst = k * src + dst, cell by cell.
 void field_add_scaled(Field& dst, const Field& src, float k);
 
+// The same for rows first..last-1 only.
+void field_add_scaled_rows(Field& dst, const Field& src, float k, int first, int last);
+
 // v clamped to 0..1, then eased with 3v^2 - 2v^3.
 double smoothstep01(float v);
 

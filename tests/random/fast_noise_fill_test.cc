@@ -65,6 +65,25 @@ TEST_F(FastNoiseFillTest, ThreadCountDoesNotChangeTheField) {
   }
 }
 
+TEST_F(FastNoiseFillTest, PreparedOctaveFilledRowByRowInAnyOrderMatches) {
+  for (int cells : {2, 16, 256}) {
+    fill_noise_field(*reference, cells, cells, 0.0f, 8.0f, 0.5f, 12.5f, 200.25f, 30.125f);
+    const NoiseOctave octave(cells, cells, 0.0f, 8.0f, 0.5f, 12.5f, 200.25f, 30.125f);
+    const NoiseOctave other(8, 8, -1.0f, 1.0f, 0.0f, 1.5f, 2.5f, 3.5f);
+    auto scratch_field = std::make_unique<Field>();
+    NoiseOctave::Scratch scratch;
+    // Upper half one row at a time, then the lower half backwards in
+    // chunks, with another octave sharing the scratch in between, so kept
+    // lattice rows are used again, left and taken over.
+    for (int r = 256; r < 512; ++r) octave.fill_rows(*fast, r, r + 1, &scratch);
+    for (int r = 256; r > 0; r -= 32) {
+      other.fill_rows(*scratch_field, r - 1, r, &scratch);
+      octave.fill_rows(*fast, r - 32, r, &scratch);
+    }
+    EXPECT_EQ(first_difference(), -1) << cells << " cells";
+  }
+}
+
 TEST_F(FastNoiseFillTest, RandomOffsetsMatchTheReference) {
   std::uint32_t state = 12345;
   const auto next = [&state] {
