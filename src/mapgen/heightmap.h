@@ -1,6 +1,8 @@
 #ifndef VXLFORGE_MAPGEN_HEIGHTMAP_H_
 #define VXLFORGE_MAPGEN_HEIGHTMAP_H_
 
+#include "random/fast_noise_fill.h"
+
 namespace vxlforge {
 
 // The first generation pass. Builds height_field from twelve octaves of
@@ -25,8 +27,16 @@ float base_shape_cell(int x, int y, float relief);
 // more) all of it, smoothly in between; held at 25 at most.
 float blended_height(float base, float detail);
 
-// Octaves 7 to 9: relief between -1.5 and 1.5 added to height_field.
-void add_fine_relief();
+// Octaves 7 to 9, prepared with their three draws.
+struct FineRelief {
+  FineRelief();
+  NoiseOctave o7, o8, o9;
+};
+
+// Rows first..last-1 of octaves 7 to 9: relief between -1.5 and 1.5 added
+// to height_field.
+void add_fine_relief(const FineRelief& relief, int first, int last,
+                     NoiseOctave::Scratch* scratch);
 
 // Octaves 10 to 12: twice a relief of 0 to about 1.28 added to
 // height_field after voxelisation, so it shifts only the colours.
