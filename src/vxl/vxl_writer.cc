@@ -1,9 +1,8 @@
 #include "vxl/vxl_writer.h"
 
-#include <algorithm>
 #include <bit>
 #include <cstring>
-#include <utility>
+#include <vector>
 
 #include "mapgen/volume.h"
 #include "random/parallel_rows.h"
