@@ -1,6 +1,7 @@
 #include "driver/generate_map.h"
 
 #include "mapgen/heightmap.h"
+#include "mapgen/huge_pages.h"
 #include "mapgen/roads.h"
 #include "mapgen/start_regions.h"
 #include "mapgen/surface_detail.h"

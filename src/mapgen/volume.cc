@@ -3,31 +3,19 @@
 #include <algorithm>
 #include <cstddef>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
 #include "mapgen/shared_fields.h"
 #include "random/parallel_rows.h"
 
 namespace vxlforge {
 
 namespace {
-// Huge pages are 2 MiB where the system offers them.
+// 2 MiB, the size of a huge page: whole huge pages for the largest arrays.
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 }  // namespace
 
 alignas(kHugePage) std::uint8_t solid[MAP_VOXELS];
 alignas(kHugePage) Colour colour[MAP_VOXELS];
 std::int32_t column_top[MAP_COLUMNS];
-
-void advise_huge_pages() {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  // Only a hint: where it is refused the arrays simply use small pages.
-  madvise(solid, sizeof(solid), MADV_HUGEPAGE);
-  madvise(colour, sizeof(colour), MADV_HUGEPAGE);
-#endif
-}
 
 void voxelise() {
   // Columns are independent: rows of x are voxelised in parallel.

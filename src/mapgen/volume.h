@@ -34,11 +34,6 @@ extern std::int32_t column_top[MAP_COLUMNS];  // terrain top from voxelise, 0..6
 inline int voxel_index(int x, int y, int z) { return x * 32768 + y * 64 + z; }
 inline int column_index(int x, int y) { return x * 512 + y; }
 
-// Asks the system to back solid and colour with huge pages, which cuts the
-// cost of faulting in their 80 MiB page by page. Call before the Volume is
-// first touched; changes nothing else.
-void advise_huge_pages();
-
 // Builds column_top and solid from height_field: the top is the height
 // truncated toward zero and clamped to 0..62; z = 0..top become solid, the
 // rest air. Colours are left as they were.
