@@ -2,9 +2,18 @@
 
 namespace vxlforge {
 
+// The state words tempered, filled at each regeneration in one loop that
+// the compiler can vectorise, so a draw is a load.
+std::uint32_t rng_state::tempered[rng_state::kWords];
+unsigned rng_state::position = rng_state::kWords + 1;  // never seeded
+std::uint64_t rng_state::draws = 0;
+
 namespace {
 
-constexpr int kStateWords = 624;
+using rng_state::draws;
+using rng_state::tempered;
+using rng_state::position;
+constexpr int kStateWords = static_cast<int>(rng_state::kWords);
 constexpr int kMiddle = 397;
 constexpr std::uint32_t kMatrix = 0x9908B0DFu;
 constexpr std::uint32_t kUpperMask = 0x80000000u;
@@ -13,12 +22,7 @@ constexpr std::uint32_t kLowerMask = 0x7FFFFFFFu;
 constexpr unsigned kNeverSeeded = kStateWords + 1;
 
 std::uint32_t mt_state[kStateWords];
-// The state words tempered, filled at each regeneration in one loop that
-// the compiler can vectorise, so a draw is a load.
-std::uint32_t mt_tempered[kStateWords];
-unsigned mt_pos = kNeverSeeded;
 std::uint32_t seed_lcg = 0;
-std::uint64_t draws = 0;
 
 std::uint32_t lcg_swap_state(std::uint32_t new_state) {
   const std::uint32_t previous = seed_lcg;
@@ -63,7 +67,7 @@ std::uint32_t temper(std::uint32_t y) {
 
 void regenerate_and_temper() {
   mt_regenerate();
-  for (int i = 0; i < kStateWords; ++i) mt_tempered[i] = temper(mt_state[i]);
+  for (int i = 0; i < kStateWords; ++i) tempered[i] = temper(mt_state[i]);
 }
 
 }  // namespace
@@ -75,37 +79,21 @@ void rng_seed(std::int32_t seed) {
   for (int i = 0; i < kStateWords; ++i) mt_state[i] = lcg_next();
   lcg_swap_state(saved);
   for (int round = 0; round < 8; ++round) mt_regenerate();
-  mt_pos = kStateWords;
+  position = kStateWords;
 }
 
-std::uint32_t rng_next() {
-  if (mt_pos > static_cast<unsigned>(kStateWords)) rng_seed(0);
-  if (mt_pos == static_cast<unsigned>(kStateWords)) {
+void rng_state::refill() {
+  if (position > rng_state::kWords) rng_seed(0);
+  if (position == rng_state::kWords) {
     regenerate_and_temper();
-    mt_pos = 0;
+    position = 0;
   }
-  ++draws;
-  return mt_tempered[mt_pos++];
-}
-
-double rng_unit() {
-  return static_cast<double>(rng_next()) * 2.3283064365386963e-10;
-}
-
-std::int32_t rng_range(std::int32_t lo, std::int32_t hi) {
-  const std::uint32_t d = rng_next();
-  const std::uint32_t span =
-      static_cast<std::uint32_t>(hi) - static_cast<std::uint32_t>(lo) + 1u;
-  // The full 32-bit range wraps the span to 0; every word is then in range,
-  // and taking it as it is avoids a division by zero.
-  const std::uint32_t offset = span == 0 ? d : d % span;
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(lo) + offset);
 }
 
 std::uint64_t rng_draw_count() { return draws; }
 
 void rng_forget_seed() {
-  mt_pos = kNeverSeeded;
+  position = kNeverSeeded;
   seed_lcg = 0;
 }
 
