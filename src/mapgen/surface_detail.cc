@@ -1,8 +1,6 @@
 #include "mapgen/surface_detail.h"
 
 #include <algorithm>
-#include <atomic>
-#include <thread>
 #include <vector>
 
 #include "mapgen/roads.h"
@@ -85,32 +83,6 @@ void fill_detail_rows(const std::vector<DetailFill>& fills, int first, int last,
   for (const DetailFill& fill : fills) fill.octave.fill_rows(*fill.field, first, last, scratch);
   field_add_scaled_rows(floor_gate_field, detail_field, 1.0f, first, last);
 }
-
-// Hands out the Field rows in chunks to whichever thread asks, and tells
-// which chunks are done.
-class DetailRows {
- public:
-  static constexpr int kChunkRows = 8;
-  static constexpr int kChunks = MAP_X / kChunkRows;
-
-  explicit DetailRows(const std::vector<DetailFill>& fills) : fills_(fills) {}
-
-  // Fills the next chunk nobody has taken; false when none is left.
-  bool fill_next(NoiseOctave::Scratch* scratch) {
-    const int chunk = next_.fetch_add(1);
-    if (chunk >= kChunks) return false;
-    fill_detail_rows(fills_, chunk * kChunkRows, (chunk + 1) * kChunkRows, scratch);
-    done_[chunk].store(true, std::memory_order_release);
-    return true;
-  }
-
-  bool row_ready(int x) const { return done_[x / kChunkRows].load(std::memory_order_acquire); }
-
- private:
-  const std::vector<DetailFill>& fills_;
-  std::atomic<int> next_{0};
-  std::atomic<bool> done_[kChunks] = {};
-};
 
 int road_bonus(std::uint8_t road) {
   if (road == ROAD_INTERIOR) return 12;
@@ -252,29 +224,21 @@ void dress_row(int x) {
 
 void add_surface_detail() {
   const std::vector<DetailFill> fills = prepare_detail_fills();
-  NoiseOctave::Scratch scratch;
-  if (core_count() == 1) {
-    fill_detail_rows(fills, 0, MAP_X, &scratch);
-    for (int x = 0; x < MAP_X; ++x) dress_row(x);
-    return;
-  }
   // The column loop is serial, as every draw depends on the ones before,
-  // and a column reads the Fields only at its own cell. So a second thread
-  // fills Field rows ahead while this one dresses each row as soon as it
-  // is ready, and fills rows itself while it waits.
-  DetailRows rows(fills);
-  std::thread filler([&rows] {
-    NoiseOctave::Scratch own;
-    while (rows.fill_next(&own)) {
-    }
-  });
-  for (int x = 0; x < MAP_X; ++x) {
-    while (!rows.row_ready(x)) {
-      if (!rows.fill_next(&scratch)) std::this_thread::yield();
-    }
-    dress_row(x);
-  }
-  filler.join();
+  // and a column reads the Fields only at its own cell. So Field rows are
+  // filled in chunks on every core, and the loop dresses each chunk's rows
+  // as soon as they are ready.
+  constexpr int kChunkRows = 8;
+  std::vector<NoiseOctave::Scratch> scratch(static_cast<std::size_t>(core_count()));
+  for_pieces_in_order(
+      MAP_X / kChunkRows,
+      [&fills, &scratch](int chunk, int slot) {
+        fill_detail_rows(fills, chunk * kChunkRows, (chunk + 1) * kChunkRows,
+                         &scratch[static_cast<std::size_t>(slot)]);
+      },
+      [](int chunk) {
+        for (int x = chunk * kChunkRows; x < (chunk + 1) * kChunkRows; ++x) dress_row(x);
+      });
 }
 
 }  // namespace vxlforge

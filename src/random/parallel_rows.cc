@@ -110,4 +110,39 @@ void for_row_slices(int rows, int slices, const std::function<void(int, int, int
   pool().run(rows, slices, work);
 }
 
+void for_pieces_in_order(int pieces, const std::function<void(int, int)>& produce,
+                         const std::function<void(int)>& consume) {
+  std::atomic<int> next_to_produce{0};
+  std::vector<std::atomic<bool>> produced(static_cast<std::size_t>(std::max(pieces, 0)));
+  std::mutex consuming;
+  int next_to_consume = 0;  // guarded by `consuming`
+  const auto ready = [&](int piece) {
+    return produced[static_cast<std::size_t>(piece)].load(std::memory_order_acquire);
+  };
+
+  for_row_slices(core_count(), core_count(), [&](int slot, int, int) {
+    for (;;) {
+      {
+        // Keeps the consumer going whenever no other thread is consuming.
+        std::unique_lock<std::mutex> lock(consuming, std::try_to_lock);
+        if (lock.owns_lock()) {
+          while (next_to_consume < pieces && ready(next_to_consume)) consume(next_to_consume++);
+        }
+      }
+      const int piece = next_to_produce.load() < pieces ? next_to_produce.fetch_add(1) : pieces;
+      if (piece >= pieces) break;
+      produce(piece, slot);
+      produced[static_cast<std::size_t>(piece)].store(true, std::memory_order_release);
+    }
+    // Nothing left to produce: the pieces still missing are being produced
+    // by other threads, which are busy, so waiting for them spins briefly.
+    // A consume that blocks (a slow pipe) makes the others sleep on the lock.
+    std::lock_guard<std::mutex> lock(consuming);
+    while (next_to_consume < pieces) {
+      while (!ready(next_to_consume)) std::this_thread::yield();
+      consume(next_to_consume++);
+    }
+  });
+}
+
 }  // namespace vxlforge

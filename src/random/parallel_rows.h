@@ -17,6 +17,18 @@ int core_count();
 // slices are shared out.
 void for_row_slices(int rows, int slices, const std::function<void(int, int, int)>& work);
 
+// A pipeline of `pieces` parts whose production can run in parallel and
+// whose consumption must be serial and in order. Calls produce(piece, slot)
+// once for every piece, on any thread, and consume(piece) once for every
+// piece in order 0, 1, 2 ..., each after its own production has finished,
+// never two consumes at once, and each consume after all earlier ones. A
+// thread waiting for the next piece to consume produces pieces instead.
+// `slot` is below core_count() and no two productions running at the same
+// time share it, so it can pick per-thread working space. Returns when every
+// piece is consumed.
+void for_pieces_in_order(int pieces, const std::function<void(int, int)>& produce,
+                         const std::function<void(int)>& consume);
+
 }  // namespace vxlforge
 
 #endif  // VXLFORGE_RANDOM_PARALLEL_ROWS_H_

@@ -1,0 +1,67 @@
+#include "random/parallel_rows.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace vxlforge {
+namespace {
+
+// Records what the pipeline did: which pieces were consumed, in what order,
+// and whether each piece's production was complete when it was consumed.
+struct PipelineLog {
+  explicit PipelineLog(int pieces) : produced(static_cast<std::size_t>(pieces)) {}
+  std::vector<int> produced;  // written by the producer, read by the consumer
+  std::vector<int> consumed_order;
+  std::vector<bool> complete_when_consumed;
+  std::atomic<int> productions{0};
+  std::atomic<bool> slot_out_of_range{false};
+};
+
+void run_pipeline(int pieces, PipelineLog* log) {
+  for_pieces_in_order(
+      pieces,
+      [log](int piece, int slot) {
+        if (slot < 0 || slot >= core_count()) log->slot_out_of_range = true;
+        // Early pieces take longest, so later ones finish first.
+        if (piece < 3) std::this_thread::sleep_for(std::chrono::milliseconds(3 - piece));
+        log->produced[static_cast<std::size_t>(piece)] = piece + 1;
+        ++log->productions;
+      },
+      [log](int piece) {
+        log->consumed_order.push_back(piece);
+        log->complete_when_consumed.push_back(log->produced[static_cast<std::size_t>(piece)] ==
+                                              piece + 1);
+      });
+}
+
+TEST(PiecesInOrderTest, EveryPieceIsProducedOnceAndConsumedInOrderAfterIt) {
+  for (int pieces : {0, 1, 2, 7, 64}) {
+    PipelineLog log(pieces);
+    run_pipeline(pieces, &log);
+    std::vector<int> expected(static_cast<std::size_t>(pieces));
+    for (int i = 0; i < pieces; ++i) expected[static_cast<std::size_t>(i)] = i;
+    EXPECT_EQ(log.consumed_order, expected) << pieces << " pieces";
+    EXPECT_EQ(log.productions.load(), pieces);
+    EXPECT_EQ(log.complete_when_consumed, std::vector<bool>(expected.size(), true));
+    EXPECT_FALSE(log.slot_out_of_range);
+  }
+}
+
+TEST(PiecesInOrderTest, SlowConsumerStillSeesEveryPieceInOrder) {
+  // A consumer that blocks (a slow pipe) while all production finishes.
+  std::vector<int> order;
+  for_pieces_in_order(
+      8, [](int, int) {},
+      [&order](int piece) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        order.push_back(piece);
+      });
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+}
+
+}  // namespace
+}  // namespace vxlforge
