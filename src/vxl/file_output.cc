@@ -16,11 +16,6 @@ namespace {
 
 constexpr int kMaxLinkDepth = 40;
 
-bool fail(int error, std::string* reason) {
-  *reason = std::strerror(error);
-  return false;
-}
-
 std::string folder_of(const std::string& path) {
   const std::string::size_type slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -66,20 +61,6 @@ bool write_all(int fd, const void* data, std::size_t size, int* error) {
   return true;
 }
 
-// For devices and pipes, which are written in place.
-bool write_directly(const std::string& path, const void* data,
-                    std::size_t size, std::string* reason) {
-  const int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-  if (fd < 0) return fail(errno, reason);
-  int error = 0;
-  if (!write_all(fd, data, size, &error)) {
-    close(fd);
-    return fail(error, reason);
-  }
-  if (close(fd) != 0) return fail(errno, reason);
-  return true;
-}
-
 mode_t new_file_mode() {
   const mode_t mask = umask(0);
   umask(mask);
@@ -88,53 +69,99 @@ mode_t new_file_mode() {
 
 }  // namespace
 
-bool write_file_replacing(const char* path, const void* data, std::size_t size,
-                          std::string* reason) {
-  if (path[0] == '\0') return fail(ENOENT, reason);
-  const std::string given(path);
-  // The process's own descriptors and devices live under /dev/; replacing
-  // what they resolve to would miss the stream the caller meant.
-  if (given.rfind("/dev/", 0) == 0) {
-    return write_directly(given, data, size, reason);
-  }
-  // A pipe or device, however it is named (also through links such as
-  // /proc/self/fd/N, whose text names no file), is written in place.
-  struct stat info;
-  if (stat(path, &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
-    return write_directly(given, data, size, reason);
-  }
-  std::string target;
-  int error = 0;
-  if (!resolve_links(given, &target, &error)) return fail(error, reason);
+ReplacingFile::~ReplacingFile() { discard(); }
 
+bool ReplacingFile::open(const char* path) {
+  if (path[0] == '\0') return fail(ENOENT);
+  std::string target(path);
+  struct stat info;
+  // The process's own descriptors and devices live under /dev/; replacing
+  // what they resolve to would miss the stream the caller meant. A pipe or
+  // device, however it is named (also through links such as /proc/self/fd/N,
+  // whose text names no file), is written in place too.
+  const bool in_place = target.rfind("/dev/", 0) == 0 ||
+                        (stat(path, &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode));
+  if (!in_place) {
+    int error = 0;
+    if (!resolve_links(std::string(path), &target, &error)) return fail(error);
+  }
   mode_t mode = new_file_mode();
+  if (in_place || (stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode))) {
+    fd_ = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    return fd_ >= 0 || fail(errno);
+  }
   if (stat(target.c_str(), &info) == 0) {
-    if (!S_ISREG(info.st_mode)) {
-      return write_directly(target, data, size, reason);
-    }
     // Renaming over a file needs only the folder's permission; a file the
     // user may not write is refused, as writing it in place would be.
-    if (access(target.c_str(), W_OK) != 0) return fail(errno, reason);
+    if (access(target.c_str(), W_OK) != 0) return fail(errno);
     mode = info.st_mode & 07777;
   }
-
   std::string temporary = folder_of(target) + "/.vxlforge-partial-XXXXXX";
-  const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) return fail(errno, reason);
-  if (fchmod(fd, mode) != 0) {
-    error = errno;
-  } else if (write_all(fd, data, size, &error) && fsync(fd) != 0) {
-    error = errno;
+  fd_ = mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd_ < 0) return fail(errno);
+  temporary_ = temporary;
+  target_ = target;
+  if (fchmod(fd_, mode) != 0) return fail(errno);
+  return true;
+}
+
+bool ReplacingFile::append(const void* data, std::size_t size) {
+  if (error_ != 0) return false;
+  if (fd_ < 0) return fail(EBADF);
+  int error = 0;
+  if (!write_all(fd_, data, size, &error)) return fail(error);
+#if defined(SYNC_FILE_RANGE_WRITE)
+  // Starts writing this piece to the disk now, so that the sync at the end
+  // waits only for the last pieces. Only a hint: its failure changes nothing.
+  if (!temporary_.empty()) {
+    sync_file_range(fd_, static_cast<off_t>(written_), static_cast<off_t>(size),
+                    SYNC_FILE_RANGE_WRITE);
   }
-  if (close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && rename(temporary.c_str(), target.c_str()) != 0) {
-    error = errno;
+#endif
+  written_ += size;
+  return true;
+}
+
+bool ReplacingFile::finish(std::string* reason) {
+  if (error_ == 0 && fd_ < 0) fail(EBADF);
+  if (error_ == 0 && !temporary_.empty() && fsync(fd_) != 0) fail(errno);
+  if (error_ == 0) {
+    const int fd = fd_;
+    fd_ = -1;
+    if (close(fd) != 0) fail(errno);
   }
-  if (error != 0) {
-    unlink(temporary.c_str());
-    return fail(error, reason);
+  if (error_ == 0 && !temporary_.empty()) {
+    if (rename(temporary_.c_str(), target_.c_str()) != 0) {
+      fail(errno);
+    } else {
+      temporary_.clear();
+    }
+  }
+  if (error_ != 0) {
+    *reason = std::strerror(error_);
+    return false;
   }
   return true;
+}
+
+bool ReplacingFile::fail(int error) {
+  if (error_ == 0) error_ = error;
+  discard();
+  return false;
+}
+
+void ReplacingFile::discard() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  if (!temporary_.empty()) unlink(temporary_.c_str());
+  temporary_.clear();
+}
+
+bool write_file_replacing(const char* path, const void* data, std::size_t size,
+                          std::string* reason) {
+  ReplacingFile file;
+  if (file.open(path)) file.append(data, size);
+  return file.finish(reason);
 }
 
 }  // namespace vxlforge

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "mapgen/huge_pages.h"
 #include "mapgen/volume.h"
 #include "random/parallel_rows.h"
 #include "vxl/file_output.h"
@@ -35,20 +36,6 @@ Mask pack_column(const std::uint8_t* column) {
 }
 
 Mask solid_mask(int x, int y) { return pack_column(&solid[voxel_index(x, y, 0)]); }
-
-// Solid masks of every column, indexed like column_top; off-map neighbours
-// are treated as solid by the reader of this table.
-using MaskTable = std::vector<Mask>;
-
-MaskTable solid_masks() {
-  MaskTable masks(MAP_COLUMNS);
-  for_row_slices(MAP_X, core_count(), [&masks](int, int first, int last) {
-    for (int x = first; x < last; ++x) {
-      for (int y = 0; y < MAP_Y; ++y) masks[column_index(x, y)] = solid_mask(x, y);
-    }
-  });
-  return masks;
-}
 
 // A voxel is exposed when it is solid and a face neighbour inside the map is
 // air. Above file height 0 lies open sky; below height 63 and beyond the
@@ -151,47 +138,108 @@ void encode_column(int x, int y, std::vector<std::uint8_t>* out) {
   encode_spans(self, exposed, column, &writer);
 }
 
-void encode_vxl(std::vector<std::uint8_t>* out) {
-  const MaskTable masks = solid_masks();
-  const auto mask_at = [&masks](int x, int y) { return masks[column_index(x, y)]; };
-  // The file lists columns y outer, x inner, but the Volume stores them x
-  // outer. Records are sized first, from the masks alone, so that each can
-  // then be written straight into its place while the colours are read in
-  // the order they lie in memory.
-  std::vector<std::uint32_t> offset(MAP_COLUMNS);
-  for_row_slices(MAP_X, core_count(), [&](int, int first, int last) {
+namespace {
+
+// Where every record goes, worked out before any is written. Fixed arrays
+// like the rest of the map state; rebuilt by every encoding.
+Mask solid_masks[MAP_COLUMNS];        // indexed like column_top
+std::uint32_t record_offset[MAP_COLUMNS];  // from the start of the file
+std::size_t file_size = 0;
+
+Mask mask_at(int x, int y) { return solid_masks[column_index(x, y)]; }
+
+// The file lists columns y outer, x inner, but the Volume stores them x
+// outer. Records are sized first, from the masks alone, so that each can
+// then be written straight into its place while the colours are read in
+// the order they lie in memory.
+void plan_file() {
+  for_row_slices(MAP_X, core_count(), [](int, int first, int last) {
+    for (int x = first; x < last; ++x) {
+      for (int y = 0; y < MAP_Y; ++y) solid_masks[column_index(x, y)] = solid_mask(x, y);
+    }
+  });
+  for_row_slices(MAP_X, core_count(), [](int, int first, int last) {
     for (int x = first; x < last; ++x) {
       for (int y = 0; y < MAP_Y; ++y) {
         ByteCounter counter;
         encode_spans(mask_at(x, y), exposed_at(x, y, mask_at), nullptr, &counter);
-        offset[column_index(x, y)] = static_cast<std::uint32_t>(counter.bytes);
+        record_offset[column_index(x, y)] = static_cast<std::uint32_t>(counter.bytes);
       }
     }
   });
   std::uint32_t total = 0;
   for (int y = 0; y < MAP_Y; ++y) {
     for (int x = 0; x < MAP_X; ++x) {
-      const std::uint32_t size = offset[column_index(x, y)];
-      offset[column_index(x, y)] = total;
+      const std::uint32_t size = record_offset[column_index(x, y)];
+      record_offset[column_index(x, y)] = total;
       total += size;
     }
   }
-  out->resize(total);
-  for_row_slices(MAP_X, core_count(), [&](int, int first, int last) {
-    for (int x = first; x < last; ++x) {
-      for (int y = 0; y < MAP_Y; ++y) {
-        ByteWriter writer{out->data() + offset[column_index(x, y)]};
-        encode_spans(mask_at(x, y), exposed_at(x, y, mask_at), &colour[voxel_index(x, y, 0)],
-                     &writer);
-      }
+  file_size = total;
+}
+
+// Offset in the file of the first record of row y (all of it for y = 512).
+std::size_t row_offset(int y) { return y < MAP_Y ? record_offset[column_index(0, y)] : file_size; }
+
+// Asks for the colours of column (x, y) that encoding will read: the top
+// surface and what lies just below it. The colours were last written long
+// before and are out of the caches, and the columns of a few rows lie far
+// apart in memory, so the processor's own prefetching does not see them
+// coming.
+void prefetch_surface(int x, int y) {
+  const Mask self = mask_at(x, y);
+  if (self == 0) return;
+  const int top_z = MAP_Z - 1 - std::countr_zero(self);
+  const Colour* column = &colour[voxel_index(x, y, 0)];
+  __builtin_prefetch(column + top_z);
+  if (top_z >= 16) __builtin_prefetch(column + top_z - 16);
+}
+
+// Writes the records of rows y_first..y_last-1 into their places in `file`.
+void encode_rows(int y_first, int y_last, std::uint8_t* file) {
+  constexpr int kAhead = 8;  // columns
+  const int rows = y_last - y_first;
+  int visit = 0;
+  for (int x = 0; x < MAP_X; ++x) {
+    for (int y = y_first; y < y_last; ++y, ++visit) {
+      const int ahead_x = (visit + kAhead) / rows;
+      if (ahead_x < MAP_X) prefetch_surface(ahead_x, y_first + (visit + kAhead) % rows);
+      ByteWriter writer{file + record_offset[column_index(x, y)]};
+      encode_spans(mask_at(x, y), exposed_at(x, y, mask_at), &colour[voxel_index(x, y, 0)],
+                   &writer);
     }
+  }
+}
+
+}  // namespace
+
+void encode_vxl(std::vector<std::uint8_t>* out) {
+  plan_file();
+  out->resize(file_size);
+  for_row_slices(MAP_Y, core_count(), [out](int, int first, int last) {
+    encode_rows(first, last, out->data());
   });
 }
 
 bool write_vxl(const char* path, std::string* reason) {
-  std::vector<std::uint8_t> bytes;
-  encode_vxl(&bytes);
-  return write_file_replacing(path, bytes.data(), bytes.size(), reason);
+  ReplacingFile file;
+  if (!file.open(path)) return file.finish(reason);
+  plan_file();
+  const HugePageBytes bytes(file_size);
+  // Rows are encoded in pieces on every core, and each piece is written as
+  // soon as it and all before it are ready, so that the system's copying
+  // of the file overlaps the encoding.
+  constexpr int kPieceRows = 64;
+  for_pieces_in_order(
+      MAP_Y / kPieceRows,
+      [&bytes](int piece, int) {
+        encode_rows(piece * kPieceRows, (piece + 1) * kPieceRows, bytes.data());
+      },
+      [&bytes, &file](int piece) {
+        const std::size_t from = row_offset(piece * kPieceRows);
+        file.append(bytes.data() + from, row_offset((piece + 1) * kPieceRows) - from);
+      });
+  return file.finish(reason);
 }
 
 }  // namespace vxlforge

@@ -114,6 +114,48 @@ TEST_F(FileOutputTest, FailuresReportTheReasonAndLeaveNothingBehind) {
   EXPECT_EQ(files(), (std::set<std::string>{"folder", "loop.vxl"}));
 }
 
+TEST_F(FileOutputTest, PiecesAppendInOrderAndAppearOnlyWhenFinished) {
+  { std::ofstream(path("map.vxl")) << "old"; }
+  ReplacingFile file;
+  ASSERT_TRUE(file.open(path("map.vxl").c_str()));
+  EXPECT_TRUE(file.append("first ", 6));
+  EXPECT_TRUE(file.append("", 0));
+  EXPECT_TRUE(file.append("second", 6));
+  // Until finished, the old file stays and the pieces sit in a temporary.
+  EXPECT_EQ(read_file(path("map.vxl")), "old");
+  EXPECT_EQ(files().size(), 2u);
+  std::string reason;
+  ASSERT_TRUE(file.finish(&reason)) << reason;
+  EXPECT_EQ(read_file(path("map.vxl")), "first second");
+  EXPECT_EQ(files(), std::set<std::string>{"map.vxl"});
+}
+
+TEST_F(FileOutputTest, AbandonedOrFailedWritesLeaveTheOldFileAlone) {
+  { std::ofstream(path("map.vxl")) << "old"; }
+  {
+    // Given up before finishing, as when an exception unwinds the writer.
+    ReplacingFile file;
+    ASSERT_TRUE(file.open(path("map.vxl").c_str()));
+    ASSERT_TRUE(file.append("half", 4));
+  }
+  EXPECT_EQ(read_file(path("map.vxl")), "old");
+  EXPECT_EQ(files(), std::set<std::string>{"map.vxl"});
+  // A failed piece fails every later call, and finish gives its reason.
+  ReplacingFile full;
+  ASSERT_TRUE(full.open("/dev/full"));
+  EXPECT_FALSE(full.append("abc", 3));
+  EXPECT_FALSE(full.append("def", 3));
+  std::string reason;
+  EXPECT_FALSE(full.finish(&reason));
+  EXPECT_EQ(reason, "No space left on device");
+  // Appending to a file that failed to open fails too.
+  ReplacingFile missing;
+  EXPECT_FALSE(missing.open(path("missing/m.vxl").c_str()));
+  EXPECT_FALSE(missing.append("abc", 3));
+  EXPECT_FALSE(missing.finish(&reason));
+  EXPECT_EQ(reason, "No such file or directory");
+}
+
 TEST_F(FileOutputTest, PipeIsWrittenDirectly) {
   ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
   const pid_t reader = fork();
