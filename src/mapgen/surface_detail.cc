@@ -42,18 +42,27 @@ int falloff_dy(int y) {
   return y - 384;
 }
 
+// Which columns the column loop reads a Field at.
+enum class Ground {
+  kAny,
+  kFloor,   // floor-level columns only (top 0)
+  kRaised,  // raised columns only
+};
+
 // One of the pass's noise fills, prepared but not yet filled.
 struct DetailFill {
   Field* field;
+  Ground ground;
   NoiseOctave octave;
 };
 
 // Each fill draws its offsets unscaled, z first, then y, then x.
-DetailFill detail_fill(Field& field, int cells, float lo, float hi, float sharpen) {
+DetailFill detail_fill(Field& field, Ground ground, int cells, float lo, float hi,
+                       float sharpen) {
   const float offset_z = static_cast<float>(rng_unit());
   const float offset_y = static_cast<float>(rng_unit());
   const float offset_x = static_cast<float>(rng_unit());
-  return {&field, NoiseOctave(cells, cells, lo, hi, sharpen, offset_x, offset_y, offset_z)};
+  return {&field, ground, NoiseOctave(cells, cells, lo, hi, sharpen, offset_x, offset_y, offset_z)};
 }
 
 // The eleven fills in order, with their 33 draws. The fills draw nothing
@@ -61,27 +70,64 @@ DetailFill detail_fill(Field& field, int cells, float lo, float hi, float sharpe
 // first and the rows filled later.
 std::vector<DetailFill> prepare_detail_fills() {
   std::vector<DetailFill> fills;
-  fills.push_back(detail_fill(floor_gate_field, 32, -0.5f, 0.5f, 0.0f));
-  fills.push_back(detail_fill(detail_field, 64, -1.0f, 1.0f, 0.0f));
-  fills.push_back(detail_fill(land_cover_field, 32, 0.75f, 0.95f, 0.0f));
-  fills.push_back(detail_fill(floor_cover_field, 16, 0.25f, 0.75f, 0.0f));
-  fills.push_back(detail_fill(land_span_fine_field, 32, 6.0f, 33.0f, 0.4f));
-  fills.push_back(detail_fill(land_span_coarse_field, 16, 6.0f, 33.0f, 0.4f));
-  fills.push_back(detail_fill(floor_span_fine_field, 32, 3.0f, 41.0f, 0.3f));
-  fills.push_back(detail_fill(floor_span_coarse_field, 16, 4.0f, 42.0f, 0.7f));
-  fills.push_back(detail_fill(cover_red_field, 16, 64.0f, 192.0f, 0.0f));
-  fills.push_back(detail_fill(cover_green_field, 16, 100.0f, 240.0f, 0.0f));
-  fills.push_back(detail_fill(cover_blue_field, 16, 64.0f, 192.0f, 0.0f));
+  fills.push_back(detail_fill(floor_gate_field, Ground::kFloor, 32, -0.5f, 0.5f, 0.0f));
+  fills.push_back(detail_fill(detail_field, Ground::kFloor, 64, -1.0f, 1.0f, 0.0f));
+  fills.push_back(detail_fill(land_cover_field, Ground::kRaised, 32, 0.75f, 0.95f, 0.0f));
+  fills.push_back(detail_fill(floor_cover_field, Ground::kFloor, 16, 0.25f, 0.75f, 0.0f));
+  fills.push_back(detail_fill(land_span_fine_field, Ground::kRaised, 32, 6.0f, 33.0f, 0.4f));
+  fills.push_back(detail_fill(land_span_coarse_field, Ground::kRaised, 16, 6.0f, 33.0f, 0.4f));
+  fills.push_back(detail_fill(floor_span_fine_field, Ground::kFloor, 32, 3.0f, 41.0f, 0.3f));
+  fills.push_back(detail_fill(floor_span_coarse_field, Ground::kFloor, 16, 4.0f, 42.0f, 0.7f));
+  fills.push_back(detail_fill(cover_red_field, Ground::kAny, 16, 64.0f, 192.0f, 0.0f));
+  fills.push_back(detail_fill(cover_green_field, Ground::kAny, 16, 100.0f, 240.0f, 0.0f));
+  fills.push_back(detail_fill(cover_blue_field, Ground::kAny, 16, 64.0f, 192.0f, 0.0f));
   return fills;
 }
 
-// Rows of every Field the column loop reads; the floor gate is the sum of
-// the first two fills.
+// The floor-level and the raised columns of rows first..last-1, as runs.
+struct GroundRuns {
+  std::vector<std::vector<ColumnRun>> floor;
+  std::vector<std::vector<ColumnRun>> raised;
+};
+
+GroundRuns ground_runs(int first, int last) {
+  GroundRuns runs;
+  for (int x = first; x < last; ++x) {
+    std::vector<ColumnRun>& floor = runs.floor.emplace_back();
+    std::vector<ColumnRun>& raised = runs.raised.emplace_back();
+    for (int y = 0; y < MAP_Y;) {
+      const bool is_floor = column_top[column_index(x, y)] == 0;
+      const int start = y;
+      while (y < MAP_Y && (column_top[column_index(x, y)] == 0) == is_floor) ++y;
+      (is_floor ? floor : raised).push_back({start, y});
+    }
+  }
+  return runs;
+}
+
+// Rows of every Field the column loop reads, at the columns it reads them:
+// a floor-level Field is read only at floor-level columns, a raised one
+// only at raised columns, so each is filled only there (the Fields are not
+// read after the pass), which saves about a third of the noise. The floor
+// gate is the sum of the first two fills.
 void fill_detail_rows(const std::vector<DetailFill>& fills, int first, int last,
                       NoiseOctave::Scratch* scratch) {
   build_start_falloff_rows(first, last);
-  for (const DetailFill& fill : fills) fill.octave.fill_rows(*fill.field, first, last, scratch);
-  field_add_scaled_rows(floor_gate_field, detail_field, 1.0f, first, last);
+  const GroundRuns runs = ground_runs(first, last);
+  for (const DetailFill& fill : fills) {
+    if (fill.ground == Ground::kAny) {
+      fill.octave.fill_rows(*fill.field, first, last, scratch);
+    } else {
+      fill.octave.fill_row_runs(*fill.field, first, last,
+                                fill.ground == Ground::kFloor ? runs.floor : runs.raised, scratch);
+    }
+  }
+  for (int x = first; x < last; ++x) {
+    for (const ColumnRun& run : runs.floor[static_cast<std::size_t>(x - first)]) {
+      field_add_scaled_cells(floor_gate_field, detail_field, 1.0f, field_index(x, run.first),
+                             field_index(x, run.last));
+    }
+  }
 }
 
 int road_bonus(std::uint8_t road) {

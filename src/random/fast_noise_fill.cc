@@ -145,9 +145,12 @@ void fill_columns(const Octave& o, const LatticeRow& row, const AxisPoint& px, i
 // cache while every row of the lattice row is filled.
 constexpr int kTileColumns = 64;
 
-// Rows first..last-1. `row` may hold the terms of a lattice row of this
-// octave from an earlier call, which are then used again.
-void fill_rows(const Octave& o, int first, int last, Field& field, LatticeRow* row) {
+// Rows first..last-1, only the column runs that runs_of(r) lists for row r.
+// `row` may hold the terms of a lattice row of this octave from an earlier
+// call, which are then used again.
+template <typename RunsOf>
+void fill_rows(const Octave& o, int first, int last, Field& field, LatticeRow* row,
+               const RunsOf& runs_of) {
   AxisPoint points[FIELD_SIZE];
   for (int r = first; r < last; ++r) {
     const float x = static_cast<float>(static_cast<double>(r) * static_cast<double>(o.step_x) +
@@ -164,7 +167,11 @@ void fill_rows(const Octave& o, int first, int last, Field& field, LatticeRow* r
     }
     for (int c = 0; c < FIELD_SIZE; c += kTileColumns) {
       for (int r = r0; r < r1; ++r) {
-        fill_columns(o, *row, point(r), c, c + kTileColumns, &field[field_index(r, 0)]);
+        for (const ColumnRun& run : runs_of(r)) {
+          const int from = std::max(run.first, c);
+          const int to = std::min(run.last, c + kTileColumns);
+          if (from < to) fill_columns(o, *row, point(r), from, to, &field[field_index(r, 0)]);
+        }
       }
     }
     r0 = r1;
@@ -234,7 +241,18 @@ NoiseOctave::NoiseOctave(NoiseOctave&&) noexcept = default;
 NoiseOctave& NoiseOctave::operator=(NoiseOctave&&) noexcept = default;
 
 void NoiseOctave::fill_rows(Field& field, int first, int last, Scratch* scratch) const {
-  vxlforge::fill_rows(prepared_->octave, first, last, field, &scratch->terms_->row);
+  static const ColumnRun kWholeRow[1] = {{0, FIELD_SIZE}};
+  vxlforge::fill_rows(prepared_->octave, first, last, field, &scratch->terms_->row,
+                      [](int) { return std::span<const ColumnRun>(kWholeRow); });
+}
+
+void NoiseOctave::fill_row_runs(Field& field, int first, int last,
+                                std::span<const std::vector<ColumnRun>> runs,
+                                Scratch* scratch) const {
+  vxlforge::fill_rows(prepared_->octave, first, last, field, &scratch->terms_->row,
+                      [&runs, first](int r) {
+                        return std::span<const ColumnRun>(runs[static_cast<std::size_t>(r - first)]);
+                      });
 }
 
 void fill_noise_field_fast(Field& field, std::int32_t cells_x, std::int32_t cells_y,

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
+#include <vector>
 
 #include "random/field.h"
 
@@ -22,6 +24,12 @@ void fill_noise_field_fast(Field& field, std::int32_t cells_x, std::int32_t cell
 void fill_noise_field_fast(Field& field, std::int32_t cells_x, std::int32_t cells_y,
                            float lo, float hi, float sharpen, float offset_x,
                            float offset_y, float offset_z);
+
+// Columns first..last-1 of one row of a Field.
+struct ColumnRun {
+  int first;
+  int last;
+};
 
 // One octave prepared for filling: what depends only on the column or on
 // the fill is worked out at construction. Its rows can then be filled in
@@ -53,6 +61,13 @@ class NoiseOctave {
   // Overwrites rows first..last-1 of `field`. A Scratch serves one thread
   // at a time, for any number of octaves.
   void fill_rows(Field& field, int first, int last, Scratch* scratch) const;
+
+  // Like fill_rows, but overwrites only the cells of the runs given for
+  // each row: runs[r - first] for row r, in increasing order and not
+  // overlapping. Every other cell keeps what it held. For callers that read
+  // a Field only where some condition holds.
+  void fill_row_runs(Field& field, int first, int last,
+                     std::span<const std::vector<ColumnRun>> runs, Scratch* scratch) const;
 
  private:
   struct Prepared;

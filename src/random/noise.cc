@@ -121,7 +121,11 @@ void field_add_scaled(Field& dst, const Field& src, float k) {
 }
 
 void field_add_scaled_rows(Field& dst, const Field& src, float k, int first, int last) {
-  for (int i = first * FIELD_SIZE; i < last * FIELD_SIZE; ++i) {
+  field_add_scaled_cells(dst, src, k, first * FIELD_SIZE, last * FIELD_SIZE);
+}
+
+void field_add_scaled_cells(Field& dst, const Field& src, float k, int first, int last) {
+  for (int i = first; i < last; ++i) {
     dst[i] = static_cast<float>(static_cast<double>(k) * static_cast<double>(src[i]) +
                                 static_cast<double>(dst[i]));
   }

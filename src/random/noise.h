@@ -42,6 +42,9 @@ void field_add_scaled(Field& dst, const Field& src, float k);
 // The same for rows first..last-1 only.
 void field_add_scaled_rows(Field& dst, const Field& src, float k, int first, int last);
 
+// The same for cells first..last-1 (positions r * 512 + c) only.
+void field_add_scaled_cells(Field& dst, const Field& src, float k, int first, int last);
+
 // v clamped to 0..1, then eased with 3v^2 - 2v^3.
 double smoothstep01(float v);
 

@@ -4,6 +4,8 @@
 
 #include <cstring>
 #include <memory>
+#include <span>
+#include <vector>
 
 #include "random/noise.h"
 
@@ -81,6 +83,40 @@ TEST_F(FastNoiseFillTest, PreparedOctaveFilledRowByRowInAnyOrderMatches) {
       octave.fill_rows(*fast, r - 32, r, &scratch);
     }
     EXPECT_EQ(first_difference(), -1) << cells << " cells";
+  }
+}
+
+TEST_F(FastNoiseFillTest, RunsFillExactlyTheirCellsAsTheReference) {
+  // Runs of every length, at tile edges and row ends, differing per row;
+  // one row has none.
+  constexpr float kUntouched = 12345.0f;
+  for (int cells : {16, 256}) {
+    fill_noise_field(*reference, cells, cells, -5.0f, 5.0f, 0.4f, 37.25f, 101.5f, 12.75f);
+    const NoiseOctave octave(cells, cells, -5.0f, 5.0f, 0.4f, 37.25f, 101.5f, 12.75f);
+    NoiseOctave::Scratch scratch;
+    fast->fill(kUntouched);
+    std::vector<std::vector<ColumnRun>> runs(FIELD_SIZE);
+    for (int r = 0; r < FIELD_SIZE; ++r) {
+      if (r == 7) continue;
+      const int shift = r % 5;
+      runs[static_cast<std::size_t>(r)] = {{0, 1 + shift},     {63, 65},  {100, 101 + r % 61},
+                                           {200 + shift, 264}, {300, 303}, {511 - shift, 512}};
+    }
+    octave.fill_row_runs(*fast, 0, 256, std::span(runs).subspan(0, 256), &scratch);
+    octave.fill_row_runs(*fast, 256, 512, std::span(runs).subspan(256), &scratch);
+    int wrong = 0;
+    for (int r = 0; r < FIELD_SIZE; ++r) {
+      std::vector<bool> in_run(FIELD_SIZE, false);
+      for (const ColumnRun& run : runs[static_cast<std::size_t>(r)]) {
+        for (int c = run.first; c < run.last; ++c) in_run[static_cast<std::size_t>(c)] = true;
+      }
+      for (int c = 0; c < FIELD_SIZE; ++c) {
+        const int i = field_index(r, c);
+        const float expected = in_run[static_cast<std::size_t>(c)] ? (*reference)[i] : kUntouched;
+        if (std::memcmp(&expected, &(*fast)[i], sizeof(float)) != 0) ++wrong;
+      }
+    }
+    EXPECT_EQ(wrong, 0) << cells << " cells";
   }
 }
 
