@@ -15,7 +15,6 @@ namespace {
 
 constexpr float kNoiseToUnit = 0.8333333f;
 constexpr float kInverseFieldSize = 0.001953125f;
-constexpr int kCorners = 8;  // index i + 2 * j + 4 * k for corner (i, j, k)
 
 std::int32_t wrap_mask(std::int32_t period) { return period >= 256 ? 255 : period - 1; }
 
@@ -69,40 +68,77 @@ struct Octave {
   double fade_z;
 };
 
-// Per thread: the corners' gradient terms for the current lattice row. For
-// corner (i, j, k) and column c, partial = (dy * gy) + (dz * gz), and gx is
-// the gradient's x component, so the corner value is partial + dx * gx.
-struct LatticeRow {
-  std::uint64_t octave = 0;  // the terms below are those of `cell` of this octave
-  std::int32_t cell = 0;
-  double partial[kCorners][FIELD_SIZE];
-  double gx[kCorners][FIELD_SIZE];
+// The gradient terms of the four corners (j, k) that share one lattice
+// index along the rows, for every column: partial = (dy * gy) + (dz * gz),
+// and gx is the gradient's x component, so the corner value is
+// partial + dx * gx. Corner (j, k) is entry j + 2 * k.
+struct LatticeHalf {
+  std::uint64_t octave = 0;  // the terms are those of `x_index` of this octave
+  std::int32_t x_index = -1;  // masked lattice index along the rows
+  double partial[4][FIELD_SIZE];
+  double gx[4][FIELD_SIZE];
 };
 
-void build_lattice_row(const Octave& o, std::int32_t x_cell, LatticeRow* row) {
-  const int hx[2] = {perm_table[x_cell & o.mask_x], perm_table[(x_cell + 1) & o.mask_x]};
-  for (int corner = 0; corner < kCorners; ++corner) {
-    const int i = corner & 1;
-    const int j = (corner >> 1) & 1;
-    const int k = corner >> 2;
+// Per thread: the two halves last built. Lattice row X uses the halves of
+// the indexes X and X + 1, so the next lattice row X + 1 finds one of its
+// halves already built and builds only the other.
+struct LatticeRow {
+  LatticeHalf halves[2];
+  const LatticeHalf* corner_half[2] = {nullptr, nullptr};  // for i = 0 and 1
+};
+
+void build_half(const Octave& o, std::int32_t x_index, LatticeHalf* half) {
+  const int hx = perm_table[x_index];
+  for (int corner = 0; corner < 4; ++corner) {
+    const int j = corner & 1;
+    const int k = corner >> 1;
     for (const Octave::Segment& segment : o.segments) {
-      const int hash = perm_table[perm_table[hx[i] + segment.y_index[j]] + o.z_index[k]];
+      const int hash = perm_table[perm_table[hx + segment.y_index[j]] + o.z_index[k]];
       const float* g = grad_basis[grad_index_table[hash & 63]];
       const double gy = static_cast<double>(g[1]);
       const double gz_term = o.dz[k] * static_cast<double>(g[2]);
       const double gx = static_cast<double>(g[0]);
       for (int c = segment.first; c < segment.last; ++c) {
-        row->partial[corner][c] = (o.dy[j][c] * gy) + gz_term;
-        row->gx[corner][c] = gx;
+        half->partial[corner][c] = (o.dy[j][c] * gy) + gz_term;
+        half->gx[corner][c] = gx;
       }
     }
   }
-  row->octave = o.id;
-  row->cell = x_cell;
+  half->octave = o.id;
+  half->x_index = x_index;
 }
 
-float corner_value(const LatticeRow& row, int corner, int c, double dx) {
-  return static_cast<float>(row.partial[corner][c] + dx * row.gx[corner][c]);
+// Makes row->corner_half hold the terms of lattice row `x_cell`, building
+// only the halves that neither slot holds yet.
+void use_lattice_row(const Octave& o, std::int32_t x_cell, LatticeRow* row) {
+  const std::int32_t wanted[2] = {x_cell & o.mask_x, (x_cell + 1) & o.mask_x};
+  const auto holds = [&o](const LatticeHalf& half, std::int32_t index) {
+    return half.octave == o.id && half.x_index == index;
+  };
+  const LatticeHalf* found[2] = {nullptr, nullptr};
+  bool in_use[2] = {false, false};
+  for (int i = 0; i < 2; ++i) {
+    for (int slot = 0; slot < 2; ++slot) {
+      if (holds(row->halves[slot], wanted[i])) {
+        found[i] = &row->halves[slot];
+        in_use[slot] = true;
+        break;
+      }
+    }
+  }
+  for (int i = 0; i < 2; ++i) {
+    if (found[i] != nullptr) continue;
+    const int slot = in_use[0] ? 1 : 0;
+    build_half(o, wanted[i], &row->halves[slot]);
+    found[i] = &row->halves[slot];
+    in_use[slot] = true;
+  }
+  row->corner_half[0] = found[0];
+  row->corner_half[1] = found[1];
+}
+
+float corner_value(const LatticeHalf& half, int corner, int c, double dx) {
+  return static_cast<float>(half.partial[corner][c] + dx * half.gx[corner][c]);
 }
 
 double lerp(float a, float b, double t) {
@@ -115,20 +151,20 @@ double lerp(float a, float b, double t) {
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
 __attribute__((target_clones("avx2", "default")))
 #endif
-void fill_columns(const Octave& o, const LatticeRow& row, const AxisPoint& px, int first,
-                  int last, float* __restrict out) {
+void fill_columns(const Octave& o, const LatticeHalf& h0, const LatticeHalf& h1,
+                  const AxisPoint& px, int first, int last, float* __restrict out) {
   const double dx0 = static_cast<double>(px.frac);
   const double dx1 = static_cast<double>(px.frac1);
   const double u = static_cast<double>(px.fade);
   for (int c = first; c < last; ++c) {
-    const float g000 = corner_value(row, 0, c, dx0);
-    const float g100 = corner_value(row, 1, c, dx1);
-    const float g010 = corner_value(row, 2, c, dx0);
-    const float g110 = corner_value(row, 3, c, dx1);
-    const float g001 = corner_value(row, 4, c, dx0);
-    const float g101 = corner_value(row, 5, c, dx1);
-    const float g011 = corner_value(row, 6, c, dx0);
-    const float g111 = corner_value(row, 7, c, dx1);
+    const float g000 = corner_value(h0, 0, c, dx0);
+    const float g100 = corner_value(h1, 0, c, dx1);
+    const float g010 = corner_value(h0, 1, c, dx0);
+    const float g110 = corner_value(h1, 1, c, dx1);
+    const float g001 = corner_value(h0, 2, c, dx0);
+    const float g101 = corner_value(h1, 2, c, dx1);
+    const float g011 = corner_value(h0, 3, c, dx0);
+    const float g111 = corner_value(h1, 3, c, dx1);
     const float a00 = static_cast<float>(lerp(g000, g100, u));
     const float a01 = static_cast<float>(lerp(g001, g101, u));
     const float a10 = static_cast<float>(lerp(g010, g110, u));
@@ -162,15 +198,15 @@ void fill_rows(const Octave& o, int first, int last, Field& field, LatticeRow* r
   for (int r0 = first; r0 < last;) {
     int r1 = r0 + 1;
     while (r1 < last && point(r1).cell == point(r0).cell) ++r1;
-    if (row->octave != o.id || row->cell != point(r0).cell) {
-      build_lattice_row(o, point(r0).cell, row);
-    }
+    use_lattice_row(o, point(r0).cell, row);
+    const LatticeHalf& h0 = *row->corner_half[0];
+    const LatticeHalf& h1 = *row->corner_half[1];
     for (int c = 0; c < FIELD_SIZE; c += kTileColumns) {
       for (int r = r0; r < r1; ++r) {
         for (const ColumnRun& run : runs_of(r)) {
           const int from = std::max(run.first, c);
           const int to = std::min(run.last, c + kTileColumns);
-          if (from < to) fill_columns(o, *row, point(r), from, to, &field[field_index(r, 0)]);
+          if (from < to) fill_columns(o, h0, h1, point(r), from, to, &field[field_index(r, 0)]);
         }
       }
     }
