@@ -1,16 +1,43 @@
 #include "driver/generate_map.h"
 
+#include <vector>
+
 #include "mapgen/heightmap.h"
 #include "mapgen/huge_pages.h"
 #include "mapgen/roads.h"
 #include "mapgen/start_regions.h"
 #include "mapgen/surface_detail.h"
+#include "mapgen/shared_fields.h"
 #include "mapgen/volume.h"
+#include "vxl/vxl_writer.h"
 
 namespace vxlforge {
 
+namespace {
+
+// Every big fixed array of a run, for the huge-page advice.
+std::vector<FixedArray> fixed_arrays() {
+  std::vector<FixedArray> arrays = {
+      {solid, sizeof(solid)},
+      {colour, sizeof(colour)},
+      {column_top, sizeof(column_top)},
+      {road_mask, sizeof(road_mask)},
+  };
+  for (const Field* field :
+       {&height_field, &base_field, &detail_field, &start_falloff_field, &floor_gate_field,
+        &land_cover_field, &floor_cover_field, &land_span_fine_field, &land_span_coarse_field,
+        &floor_span_fine_field, &floor_span_coarse_field, &cover_red_field, &cover_green_field,
+        &cover_blue_field}) {
+    arrays.push_back({field->data(), sizeof(Field)});
+  }
+  for (const FixedArray& table : writer_tables()) arrays.push_back(table);
+  return arrays;
+}
+
+}  // namespace
+
 void generate_map() {
-  advise_huge_pages();
+  advise_huge_pages(fixed_arrays());
   build_heightmap();
   build_road_mask();
   add_surface_detail();

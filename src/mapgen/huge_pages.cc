@@ -2,10 +2,10 @@
 
 #include <new>
 
+#include <algorithm>
+
 #if defined(__linux__)
 #include <sys/mman.h>
-// The linker's marks around the zero-initialised data of the program.
-extern "C" char __bss_start[], _end[];
 #endif
 
 namespace vxlforge {
@@ -13,7 +13,6 @@ namespace vxlforge {
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
-constexpr std::size_t kPage = 4096;
 
 std::uintptr_t round_down(std::uintptr_t value, std::size_t unit) { return value / unit * unit; }
 
@@ -23,13 +22,36 @@ std::uintptr_t round_up(std::uintptr_t value, std::size_t unit) {
 
 }  // namespace
 
-void advise_huge_pages() {
+void advise_huge_pages(std::span<const FixedArray> arrays) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-  // One range for all of it: a single array smaller than 2 MiB (a Field
-  // is 1 MiB) could never be given a huge page on its own.
-  const std::uintptr_t first = round_down(reinterpret_cast<std::uintptr_t>(__bss_start), kPage);
-  const std::uintptr_t last = round_up(reinterpret_cast<std::uintptr_t>(_end), kPage);
-  madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  if (arrays.empty()) return;
+  const auto begin = [](const FixedArray& a) { return reinterpret_cast<std::uintptr_t>(a.data); };
+  const auto end = [&begin](const FixedArray& a) { return begin(a) + a.size; };
+  std::uintptr_t low = begin(arrays[0]);
+  std::uintptr_t high = end(arrays[0]);
+  for (const FixedArray& a : arrays) {
+    low = std::min(low, begin(a));
+    high = std::max(high, end(a));
+  }
+  // Page by page, advising runs of well-filled pages in one call each.
+  std::uintptr_t run_start = 0;
+  for (std::uintptr_t page = round_down(low, kHugePage);; page += kHugePage) {
+    std::size_t filled = 0;
+    for (const FixedArray& a : arrays) {
+      const std::uintptr_t from = std::max(page, begin(a));
+      const std::uintptr_t to = std::min(page + kHugePage, end(a));
+      if (from < to) filled += to - from;
+    }
+    const bool wanted = page < high && filled >= kHugePage / 4 * 3;
+    if (wanted && run_start == 0) run_start = page;
+    if (!wanted && run_start != 0) {
+      madvise(reinterpret_cast<void*>(run_start), page - run_start, MADV_HUGEPAGE);
+      run_start = 0;
+    }
+    if (page >= high) break;
+  }
+#else
+  (void)arrays;
 #endif
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace vxlforge {
 
@@ -10,11 +11,20 @@ namespace vxlforge {
 // a time costs the kernel more than it costs to generate the map. 2 MiB
 // pages cut that by a factor of about six where the system offers them.
 
-// Asks the system to back the process's zero-initialised fixed arrays (the
-// Volume, the Fields, the road mask and the writer's tables) with huge
-// pages. Only a hint, refused silently where unsupported; changes no value.
-// Call before those arrays are first touched.
-void advise_huge_pages();
+// Where one of the process's fixed arrays lies.
+struct FixedArray {
+  const void* data;
+  std::size_t size;
+};
+
+// Asks the system to back with huge pages every 2 MiB page of memory that
+// the given arrays fill at least three quarters of, so that the big
+// fixed arrays (the Volume, the Fields, the writer's tables) fault in 2 MiB
+// at a time. A page that holds mostly other, small variables keeps small
+// pages: as a huge page it would take 2 MiB of memory for a few bytes.
+// Only a hint, refused silently where unsupported; changes no value. Call
+// before the arrays are first touched.
+void advise_huge_pages(std::span<const FixedArray> arrays);
 
 // Uninitialised bytes, backed by huge pages where the system offers them,
 // released when the object goes. Throws std::bad_alloc when there is no

@@ -221,6 +221,12 @@ void encode_vxl(std::vector<std::uint8_t>* out) {
   });
 }
 
+std::span<const FixedArray> writer_tables() {
+  static const FixedArray tables[] = {{solid_masks, sizeof(solid_masks)},
+                                      {record_offset, sizeof(record_offset)}};
+  return tables;
+}
+
 bool write_vxl(const char* path, std::string* reason) {
   ReplacingFile file;
   if (!file.open(path)) return file.finish(reason);
