@@ -228,10 +228,11 @@ std::span<const FixedArray> writer_tables() {
 }
 
 bool write_vxl(const char* path, std::string* reason) {
-  ReplacingFile file;
-  if (!file.open(path)) return file.finish(reason);
+  // Memory first: should it run out, no temporary file has been made yet.
   plan_file();
   const HugePageBytes bytes(file_size);
+  ReplacingFile file;
+  if (!file.open(path)) return file.finish(reason);
   // Rows are encoded in pieces on every core, and each piece is written as
   // soon as it and all before it are ready, so that the system's copying
   // of the file overlaps the encoding.
