@@ -71,36 +71,27 @@ bool read_whole_file(const char* path, std::vector<std::uint8_t>* bytes, std::st
   return true;
 }
 
-// Reads and decodes `path`, printing what went wrong to `err` (prefixed
-// with the file's name) when it cannot.
-bool load_map(const char* path, MapVoxels* voxels, MapStats* stats, FILE* err) {
+// Reads and decodes `path`. A file that cannot be read is reported on
+// standard error; a malformed one on `malformed`, which for `check` is its
+// answer and so standard output.
+bool load_map(const char* path, MapVoxels* voxels, MapStats* stats, FILE* malformed) {
   std::vector<std::uint8_t> bytes;
   std::string reason;
   if (!read_whole_file(path, &bytes, &reason)) {
-    std::fprintf(err, "vxlinspect: cannot read '%s': %s\n", path, reason.c_str());
+    std::fprintf(stderr, "vxlinspect: cannot read '%s': %s\n", path, reason.c_str());
     return false;
   }
   MapError error;
   if (!decode_map(bytes.data(), bytes.size(), voxels, stats, &error)) {
-    std::fprintf(err, "%s: malformed: %s\n", path, describe_map_error(error).c_str());
+    std::fprintf(malformed, "%s: malformed: %s\n", path, describe_map_error(error).c_str());
     return false;
   }
   return true;
 }
 
 int run_check(const char* path) {
-  std::vector<std::uint8_t> bytes;
-  std::string reason;
-  if (!read_whole_file(path, &bytes, &reason)) {
-    std::fprintf(stderr, "vxlinspect: cannot read '%s': %s\n", path, reason.c_str());
-    return kInspectFailed;
-  }
   MapStats stats;
-  MapError error;
-  if (!decode_map(bytes.data(), bytes.size(), nullptr, &stats, &error)) {
-    std::printf("%s: malformed: %s\n", path, describe_map_error(error).c_str());
-    return kInspectFailed;
-  }
+  if (!load_map(path, nullptr, &stats, stdout)) return kInspectFailed;
   std::printf("%s: valid, %zu bytes, %zu spans, surface heights %d..%d\n", path, stats.bytes,
               stats.spans, stats.lowest_surface, stats.highest_surface);
   return kInspectOk;
