@@ -12,7 +12,6 @@ namespace vxlforge {
 
 namespace {
 
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
 std::uintptr_t round_down(std::uintptr_t value, std::size_t unit) { return value / unit * unit; }
 
@@ -35,14 +34,14 @@ void advise_huge_pages(std::span<const FixedArray> arrays) {
   }
   // Page by page, advising runs of well-filled pages in one call each.
   std::uintptr_t run_start = 0;
-  for (std::uintptr_t page = round_down(low, kHugePage);; page += kHugePage) {
+  for (std::uintptr_t page = round_down(low, kHugePageSize);; page += kHugePageSize) {
     std::size_t filled = 0;
     for (const FixedArray& a : arrays) {
       const std::uintptr_t from = std::max(page, begin(a));
-      const std::uintptr_t to = std::min(page + kHugePage, end(a));
+      const std::uintptr_t to = std::min(page + kHugePageSize, end(a));
       if (from < to) filled += to - from;
     }
-    const bool wanted = page < high && filled >= kHugePage / 4 * 3;
+    const bool wanted = page < high && filled >= kHugePageSize / 4 * 3;
     if (wanted && run_start == 0) run_start = page;
     if (!wanted && run_start != 0) {
       madvise(reinterpret_cast<void*>(run_start), page - run_start, MADV_HUGEPAGE);
@@ -59,12 +58,12 @@ HugePageBytes::HugePageBytes(std::size_t size) : size_(size) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
   // Mapped one huge page larger than needed, so that the bytes can start
   // on a huge-page boundary.
-  mapped_ = round_up(size, kHugePage) + kHugePage;
+  mapped_ = round_up(size, kHugePageSize) + kHugePageSize;
   mapping_ = mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapping_ == MAP_FAILED) throw std::bad_alloc();
   data_ = reinterpret_cast<std::uint8_t*>(
-      round_up(reinterpret_cast<std::uintptr_t>(mapping_), kHugePage));
-  madvise(data_, round_up(size, kHugePage), MADV_HUGEPAGE);
+      round_up(reinterpret_cast<std::uintptr_t>(mapping_), kHugePageSize));
+  madvise(data_, round_up(size, kHugePageSize), MADV_HUGEPAGE);
 #else
   data_ = new std::uint8_t[size];
 #endif

@@ -11,6 +11,9 @@ namespace vxlforge {
 // a time costs the kernel more than it costs to generate the map. 2 MiB
 // pages cut that by a factor of about six where the system offers them.
 
+// The size of a huge page where the system offers them.
+constexpr std::size_t kHugePageSize = std::size_t{2} << 20;
+
 // Where one of the process's fixed arrays lies.
 struct FixedArray {
   const void* data;

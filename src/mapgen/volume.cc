@@ -3,18 +3,15 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "mapgen/huge_pages.h"
 #include "mapgen/shared_fields.h"
 #include "random/parallel_rows.h"
 
 namespace vxlforge {
 
-namespace {
-// 2 MiB, the size of a huge page: whole huge pages for the largest arrays.
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
-}  // namespace
-
-alignas(kHugePage) std::uint8_t solid[MAP_VOXELS];
-alignas(kHugePage) Colour colour[MAP_VOXELS];
+// Whole huge pages for the largest arrays.
+alignas(kHugePageSize) std::uint8_t solid[MAP_VOXELS];
+alignas(kHugePageSize) Colour colour[MAP_VOXELS];
 std::int32_t column_top[MAP_COLUMNS];
 
 void voxelise() {

@@ -2,12 +2,6 @@
 
 namespace vxlforge {
 
-// The state words tempered, filled at each regeneration in one loop that
-// the compiler can vectorise, so a draw is a load.
-std::uint32_t rng_state::tempered[rng_state::kWords];
-unsigned rng_state::position = rng_state::kWords + 1;  // never seeded
-std::uint64_t rng_state::draws = 0;
-
 namespace {
 
 using rng_state::draws;
@@ -23,6 +17,16 @@ constexpr unsigned kNeverSeeded = kStateWords + 1;
 
 std::uint32_t mt_state[kStateWords];
 std::uint32_t seed_lcg = 0;
+
+}  // namespace
+
+// The state words tempered, filled at each regeneration in one loop that
+// the compiler can vectorise, so a draw is a load.
+std::uint32_t rng_state::tempered[rng_state::kWords];
+unsigned rng_state::position = kNeverSeeded;
+std::uint64_t rng_state::draws = 0;
+
+namespace {
 
 std::uint32_t lcg_swap_state(std::uint32_t new_state) {
   const std::uint32_t previous = seed_lcg;

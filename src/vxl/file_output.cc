@@ -85,12 +85,13 @@ bool ReplacingFile::open(const char* path) {
     int error = 0;
     if (!resolve_links(std::string(path), &target, &error)) return fail(error);
   }
-  mode_t mode = new_file_mode();
-  if (in_place || (stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode))) {
+  const bool exists = !in_place && stat(target.c_str(), &info) == 0;
+  if (in_place || (exists && !S_ISREG(info.st_mode))) {
     fd_ = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     return fd_ >= 0 || fail(errno);
   }
-  if (stat(target.c_str(), &info) == 0) {
+  mode_t mode = new_file_mode();
+  if (exists) {
     // Renaming over a file needs only the folder's permission; a file the
     // user may not write is refused, as writing it in place would be.
     if (access(target.c_str(), W_OK) != 0) return fail(errno);
