@@ -53,6 +53,10 @@ struct Octave {
   double lo;
   double span;
   double sharpen;
+  // sharpen is +0: the cubic term ((t * t) * t - t) * 0 adds a zero to t,
+  // which leaves t unchanged (t is never -0, as it is (n * k + 1) * 0.5),
+  // so the term can be skipped without changing a bit.
+  bool linear;
   // Along the columns: runs of columns that lie in the same lattice cell
   // share their corners' gradients.
   struct Segment {
@@ -69,14 +73,19 @@ struct Octave {
 };
 
 // The gradient terms of the four corners (j, k) that share one lattice
-// index along the rows, for every column: partial = (dy * gy) + (dz * gz),
-// and gx is the gradient's x component, so the corner value is
-// partial + dx * gx. Corner (j, k) is entry j + 2 * k.
+// index along the rows, for every column. A gradient has one component 0
+// and two of +-1, so a corner value (dy * gy + dz * gz) + dx * gx, summed in
+// double precision and rounded, is the single-precision sum of two signed
+// fractions: one rounding of an exact two-term sum, which single-precision
+// addition gives bit for bit (double precision has more than twice the
+// digits plus two). So partial = (dy * gy) + (dz * gz) rounded, gx is the
+// gradient's x component, and the corner value is partial + dx * gx in
+// single precision. Corner (j, k) is entry j + 2 * k.
 struct LatticeHalf {
   std::uint64_t octave = 0;  // the terms are those of `x_index` of this octave
   std::int32_t x_index = -1;  // masked lattice index along the rows
-  double partial[4][FIELD_SIZE];
-  double gx[4][FIELD_SIZE];
+  alignas(32) float partial[4][FIELD_SIZE];
+  alignas(32) float gx[4][FIELD_SIZE];
 };
 
 // Per thread: the two halves last built. Lattice row X uses the halves of
@@ -97,10 +106,9 @@ void build_half(const Octave& o, std::int32_t x_index, LatticeHalf* half) {
       const float* g = grad_basis[grad_index_table[hash & 63]];
       const double gy = static_cast<double>(g[1]);
       const double gz_term = o.dz[k] * static_cast<double>(g[2]);
-      const double gx = static_cast<double>(g[0]);
       for (int c = segment.first; c < segment.last; ++c) {
-        half->partial[corner][c] = (o.dy[j][c] * gy) + gz_term;
-        half->gx[corner][c] = gx;
+        half->partial[corner][c] = static_cast<float>((o.dy[j][c] * gy) + gz_term);
+        half->gx[corner][c] = g[0];
       }
     }
   }
@@ -137,8 +145,9 @@ void use_lattice_row(const Octave& o, std::int32_t x_cell, LatticeRow* row) {
   row->corner_half[1] = found[1];
 }
 
-float corner_value(const LatticeHalf& half, int corner, int c, double dx) {
-  return static_cast<float>(half.partial[corner][c] + dx * half.gx[corner][c]);
+// dx * gx is exact (gx is -1, 0 or 1), so this adds once and rounds once.
+float corner_value(const LatticeHalf& half, int corner, int c, float dx) {
+  return half.partial[corner][c] + dx * half.gx[corner][c];
 }
 
 double lerp(float a, float b, double t) {
@@ -148,13 +157,14 @@ double lerp(float a, float b, double t) {
 // Columns first..last-1 of one row. The loop has no branches and reads only
 // contiguous arrays, so it vectorises; where the processor has wider vectors
 // a second copy uses them. The operations, and so the bits, are the same.
+template <bool kLinear>
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
 __attribute__((target_clones("avx2", "default")))
 #endif
 void fill_columns(const Octave& o, const LatticeHalf& h0, const LatticeHalf& h1,
                   const AxisPoint& px, int first, int last, float* __restrict out) {
-  const double dx0 = static_cast<double>(px.frac);
-  const double dx1 = static_cast<double>(px.frac1);
+  const float dx0 = px.frac;
+  const float dx1 = px.frac1;
   const double u = static_cast<double>(px.fade);
   for (int c = first; c < last; ++c) {
     const float g000 = corner_value(h0, 0, c, dx0);
@@ -173,7 +183,11 @@ void fill_columns(const Octave& o, const LatticeHalf& h0, const LatticeHalf& h1,
     const float b1 = static_cast<float>(lerp(a01, a11, o.fade_y[c]));
     const double n = lerp(b0, b1, o.fade_z);
     const double t = (n * static_cast<double>(kNoiseToUnit) + 1.0) * 0.5;
-    out[c] = static_cast<float>((((t * t) * t - t) * o.sharpen + t) * o.span + o.lo);
+    if constexpr (kLinear) {
+      out[c] = static_cast<float>(t * o.span + o.lo);
+    } else {
+      out[c] = static_cast<float>((((t * t) * t - t) * o.sharpen + t) * o.span + o.lo);
+    }
   }
 }
 
@@ -206,7 +220,13 @@ void fill_rows(const Octave& o, int first, int last, Field& field, LatticeRow* r
         for (const ColumnRun& run : runs_of(r)) {
           const int from = std::max(run.first, c);
           const int to = std::min(run.last, c + kTileColumns);
-          if (from < to) fill_columns(o, h0, h1, point(r), from, to, &field[field_index(r, 0)]);
+          if (from >= to) continue;
+          float* out = &field[field_index(r, 0)];
+          if (o.linear) {
+            fill_columns<true>(o, h0, h1, point(r), from, to, out);
+          } else {
+            fill_columns<false>(o, h0, h1, point(r), from, to, out);
+          }
         }
       }
     }
@@ -225,6 +245,7 @@ void prepare(Octave* o, std::int32_t cells_x, std::int32_t cells_y, float lo, fl
   o->lo = static_cast<double>(lo);
   o->span = static_cast<double>(static_cast<float>(static_cast<double>(hi) - static_cast<double>(lo)));
   o->sharpen = static_cast<double>(sharpen);
+  o->linear = sharpen == 0.0f && !std::signbit(sharpen);
   const std::int32_t mask_y = wrap_mask(cells_y);
   const float step_y = static_cast<float>(static_cast<double>(cells_y) *
                                           static_cast<double>(kInverseFieldSize));

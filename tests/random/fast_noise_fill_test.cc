@@ -40,12 +40,15 @@ class FastNoiseFillTest : public ::testing::Test {
 };
 
 TEST_F(FastNoiseFillTest, EqualsTheReferenceForEveryCellCount) {
-  // Offsets as the passes draw them (0..256, 0..64 and 0..1) and offsets
-  // on and just beside lattice boundaries.
+  // Offsets as the passes draw them (0..256, 0..64 and 0..1), offsets on
+  // and just beside lattice boundaries, and fractions so small beside the
+  // third one that a corner's two-term sum is inexact even in double
+  // precision, where the rounding to single precision happens twice.
   const Offsets offsets[] = {
       {37.25f, 101.5f, 12.75f},   {0.0f, 0.0f, 0.0f},
       {0.99999994f, 1.0f, 63.99999f}, {255.99998f, 127.99999f, 1.0000001f},
       {0.3721f, 0.9184f, 0.0519f}, {211.0371f, 5.5003f, 47.4986f},
+      {3.7e-11f, 1.3e-9f, 0.70710677f},
   };
   for (int cells = 2; cells <= 256; cells *= 2) {
     for (const Offsets& o : offsets) expect_same(cells, -3.0f, 3.0f, 0.0f, o, 1);
