@@ -19,7 +19,7 @@ namespace {
 std::vector<FixedArray> fixed_arrays() {
   std::vector<FixedArray> arrays = {
       {solid, sizeof(solid)},
-      {colour, sizeof(colour)},
+      {column_colours, sizeof(column_colours)},
       {column_top, sizeof(column_top)},
       {road_mask, sizeof(road_mask)},
   };

@@ -253,15 +253,13 @@ void build_start_falloff() { build_start_falloff_rows(0, MAP_X); }
 namespace {
 
 void dress_row(int x) {
-  // The voxels the loop writes were last touched by the colouring, long out
-  // of the caches; asking for a column a few steps ahead hides that wait.
+  // The solid flags the loop writes were last touched by voxelise, long
+  // out of the caches; asking for a column a few steps ahead hides that
+  // wait.
   constexpr int kAhead = 8;
   for (int y = 0; y < MAP_Y; ++y) {
     const int ahead = voxel_index(x, y, 0) + kAhead * MAP_Z;
-    if (ahead < MAP_VOXELS) {
-      for (int line = 0; line < MAP_Z; line += 16) __builtin_prefetch(&colour[ahead + line], 1);
-      __builtin_prefetch(&solid[ahead], 1);
-    }
+    if (ahead < MAP_VOXELS) __builtin_prefetch(&solid[ahead], 1);
     dress_column(x, y);
   }
 }

@@ -63,12 +63,11 @@ void colour_terrain(std::int32_t low, std::int32_t high) {
   for_row_slices(MAP_X, core_count(), [low, high](int, int first, int last) {
     for (int x = first; x < last; ++x) {
       for (int y = 0; y < MAP_Y; ++y) {
-        const Colour c = terrain_column_colour(
-            height_field[field_index(x, y)], height_field[field_index((x - 1) & 511, y)],
-            height_field[field_index(x, (y - 1) & 511)], column_top[column_index(x, y)] == 0,
-            low, high);
-        Colour* column = &colour[voxel_index(x, y, 0)];
-        std::fill(column, column + MAP_Z, c);
+        set_column_colour(x, y,
+                          terrain_column_colour(height_field[field_index(x, y)],
+                                                height_field[field_index((x - 1) & 511, y)],
+                                                height_field[field_index(x, (y - 1) & 511)],
+                                                column_top[column_index(x, y)] == 0, low, high));
       }
     }
   });

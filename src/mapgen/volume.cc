@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <iterator>
 
 #include "mapgen/huge_pages.h"
 #include "mapgen/shared_fields.h"
@@ -11,8 +12,57 @@ namespace vxlforge {
 
 // Whole huge pages for the largest arrays.
 alignas(kHugePageSize) std::uint8_t solid[MAP_VOXELS];
-alignas(kHugePageSize) Colour colour[MAP_VOXELS];
+alignas(kHugePageSize) ColumnColours column_colours[MAP_COLUMNS];
 std::int32_t column_top[MAP_COLUMNS];
+Colour colour_blocks[MAP_COLUMNS][MAP_Z];
+
+namespace {
+
+std::int32_t blocks_handed_out = 0;
+
+// The column's own 64 colours, holding what it showed before.
+Colour* own_colours(ColumnColours& column) {
+  if (column.block == 0) column.block = ++blocks_handed_out;
+  Colour* block = colour_blocks[column.block - 1];
+  if (column.kind != ColumnColours::kOwn) {
+    for (int z = 0; z < MAP_Z; ++z) block[z] = colour_in_column(column, z);
+    column.kind = ColumnColours::kOwn;
+  }
+  return block;
+}
+
+void paint(ColumnColours& column, int z0, int z1, Colour c) {
+  if (z0 == 0 && z1 == MAP_Z - 1) {
+    column.whole = c;
+    column.kind = ColumnColours::kWhole;
+    return;
+  }
+  // A span that covers the one already there replaces it.
+  if (column.kind == ColumnColours::kWhole ||
+      (column.kind == ColumnColours::kSpan && z0 <= column.span_first &&
+       z1 >= column.span_last)) {
+    column.span = c;
+    column.span_first = static_cast<std::uint8_t>(z0);
+    column.span_last = static_cast<std::uint8_t>(z1);
+    column.kind = ColumnColours::kSpan;
+    return;
+  }
+  Colour* block = own_colours(column);
+  std::fill(block + z0, block + z1 + 1, c);
+}
+
+}  // namespace
+
+void set_column_colour(int x, int y, Colour c) {
+  ColumnColours& column = column_colours[column_index(x, y)];
+  column.whole = c;
+  column.kind = ColumnColours::kWhole;
+}
+
+void clear_colours() {
+  std::fill(std::begin(column_colours), std::end(column_colours), ColumnColours{});
+  blocks_handed_out = 0;
+}
 
 void voxelise() {
   // Columns are independent: rows of x are voxelised in parallel.
@@ -44,8 +94,8 @@ void fill_column(int x, int y, int z0, int z1, Colour c) {
   if (z0 < 0) z0 = 0;
   if (z1 > MAP_Z - 1) z1 = MAP_Z - 1;
   if (z1 < z0) return;
+  paint(column_colours[column_index(x, y)], z0, z1, c);
   const int base = voxel_index(x, y, 0);
-  for (int z = z0; z <= z1; ++z) colour[base + z] = c;
   const std::uint8_t s = c != 0 ? 1 : 0;
   for (int z = z0; z <= z1; ++z) solid[base + z] = s;
 }

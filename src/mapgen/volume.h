@@ -24,15 +24,66 @@ inline Colour make_colour(int red, int green, int blue) {
          static_cast<Colour>(green) * 256u + static_cast<Colour>(blue);
 }
 
+inline int voxel_index(int x, int y, int z) { return x * 32768 + y * 64 + z; }
+inline int column_index(int x, int y) { return x * 512 + y; }
+
 // The map under construction. z = 0 is the bottom of a column; the 64
 // voxels of a column are contiguous so passes and the writer walk memory in
 // order. Zero-filled at start-up and kept for the whole run.
 extern std::uint8_t solid[MAP_VOXELS];      // 1 solid, 0 air
-extern Colour colour[MAP_VOXELS];
 extern std::int32_t column_top[MAP_COLUMNS];  // terrain top from voxelise, 0..62
 
-inline int voxel_index(int x, int y, int z) { return x * 32768 + y * 64 + z; }
-inline int column_index(int x, int y) { return x * 512 + y; }
+// The voxels' colours are kept per column rather than per voxel. The
+// colouring gives each column one colour from top to bottom and the cover
+// pass then paints one span into most columns, so a column is a colour for
+// the whole of it, at most one span of another colour, and, only once a
+// second span overlaps the first in part, 64 colours of its own. That holds
+// a map's colours in about 4 MiB; a colour word per voxel took 64 MiB,
+// which the system had to hand out zeroed and the colouring then wrote in
+// full, a fifth of a run's time. Read through voxel_colour.
+struct ColumnColours {
+  enum Kind : std::uint8_t {
+    kWhole,  // every voxel has `whole`
+    kSpan,   // voxels span_first..span_last have `span`, the rest `whole`
+    kOwn,    // each voxel has its own colour, in block `block` - 1
+  };
+  Colour whole;
+  Colour span;
+  std::int32_t block;  // 0: none yet; kept when the column turns whole again
+  std::uint8_t span_first;
+  std::uint8_t span_last;
+  Kind kind;
+};
+extern ColumnColours column_colours[MAP_COLUMNS];
+// The 64 colours of each column of kind kOwn, handed out in order, at most
+// one per column. Only the blocks handed out are ever touched.
+extern Colour colour_blocks[MAP_COLUMNS][MAP_Z];
+
+inline Colour colour_in_column(const ColumnColours& column, int z) {
+  switch (column.kind) {
+    case ColumnColours::kWhole:
+      break;
+    case ColumnColours::kSpan:
+      if (z >= column.span_first && z <= column.span_last) return column.span;
+      break;
+    case ColumnColours::kOwn:
+      return colour_blocks[column.block - 1][z];
+  }
+  return column.whole;
+}
+
+// The colour of voxel (x, y, z), inside the Volume.
+inline Colour voxel_colour(int x, int y, int z) {
+  return colour_in_column(column_colours[column_index(x, y)], z);
+}
+
+// Gives all 64 voxels of column (x, y) the colour `c`; solidity is left as
+// it is. Columns are independent: different columns may be set on
+// different threads at once.
+void set_column_colour(int x, int y, Colour c);
+
+// Every voxel's colour back to 0, as at start-up.
+void clear_colours();
 
 // Builds column_top and solid from height_field: the top is the height
 // truncated toward zero and clamped to 0..62; z = 0..top become solid, the
@@ -42,7 +93,8 @@ void voxelise();
 // Sets voxels z0..z1 (inclusive) of column (x, y) to `c`, solid when c is
 // non-zero, air otherwise; nothing when z1 < z0. Voxels outside the Volume
 // (a column off the map, z below 0 or above 63) are skipped and the rest of
-// the span is written, so callers at the map's edge need no checks.
+// the span is written, so callers at the map's edge need no checks. One
+// thread at a time.
 void fill_column(int x, int y, int z0, int z1, Colour c);
 
 }  // namespace vxlforge

@@ -63,10 +63,11 @@ int next_set(Mask mask, int from) {
 
 int next_clear(Mask mask, int from) { return next_set(~mask, from); }
 
-// The colours of file heights first..last-1 of a column stored upward.
-std::uint8_t* append_colours(const Colour* column, int first, int last, std::uint8_t* out) {
+// The colours of file heights first..last-1 of a column.
+std::uint8_t* append_colours(const ColumnColours& column, int first, int last,
+                             std::uint8_t* out) {
   for (int h = first; h < last; ++h) {
-    const Colour c = column[MAP_Z - 1 - h];
+    const Colour c = colour_in_column(column, MAP_Z - 1 - h);
     *out++ = static_cast<std::uint8_t>(c);
     *out++ = static_cast<std::uint8_t>(c >> 8);
     *out++ = static_cast<std::uint8_t>(c >> 16);
@@ -78,7 +79,7 @@ std::uint8_t* append_colours(const Colour* column, int first, int last, std::uin
 // Receives the spans of a column: counts their bytes, or writes them.
 struct ByteCounter {
   std::size_t bytes = 0;
-  void span(const std::uint8_t (&)[4], const Colour*, int top_start, int top_end,
+  void span(const std::uint8_t (&)[4], const ColumnColours*, int top_start, int top_end,
             int bottom_start, int bottom_end) {
     bytes += 4 + 4 * static_cast<std::size_t>((top_end - top_start) + (bottom_end - bottom_start));
   }
@@ -86,11 +87,11 @@ struct ByteCounter {
 
 struct ByteWriter {
   std::uint8_t* at;
-  void span(const std::uint8_t (&header)[4], const Colour* column, int top_start, int top_end,
-            int bottom_start, int bottom_end) {
+  void span(const std::uint8_t (&header)[4], const ColumnColours* column, int top_start,
+            int top_end, int bottom_start, int bottom_end) {
     std::memcpy(at, header, 4);
-    at = append_colours(column, top_start, top_end, at + 4);
-    at = append_colours(column, bottom_start, bottom_end, at);
+    at = append_colours(*column, top_start, top_end, at + 4);
+    at = append_colours(*column, bottom_start, bottom_end, at);
   }
 };
 
@@ -98,7 +99,7 @@ struct ByteWriter {
 // interior, then exposed bottom colours unless that exposed run reaches the
 // bottom, in which case it becomes the top colours of a last span of its own.
 template <typename Sink>
-void encode_spans(Mask self, Mask exposed, const Colour* column, Sink* sink) {
+void encode_spans(Mask self, Mask exposed, const ColumnColours* column, Sink* sink) {
   const Mask hidden = self & ~exposed;
   int k = 0;
   for (;;) {
@@ -129,7 +130,7 @@ bool is_exposed(int x, int y, int z) {
 void encode_column(int x, int y, std::vector<std::uint8_t>* out) {
   const Mask self = solid_mask(x, y);
   const Mask exposed = exposed_at(x, y, solid_mask);
-  const Colour* column = &colour[voxel_index(x, y, 0)];
+  const ColumnColours* column = &column_colours[column_index(x, y)];
   ByteCounter counter;
   encode_spans(self, exposed, column, &counter);
   const std::size_t at = out->size();
@@ -181,31 +182,12 @@ void plan_file() {
 // Offset in the file of the first record of row y (all of it for y = 512).
 std::size_t row_offset(int y) { return y < MAP_Y ? record_offset[column_index(0, y)] : file_size; }
 
-// Asks for the colours of column (x, y) that encoding will read: the top
-// surface and what lies just below it. The colours were last written long
-// before and are out of the caches, and the columns of a few rows lie far
-// apart in memory, so the processor's own prefetching does not see them
-// coming.
-void prefetch_surface(int x, int y) {
-  const Mask self = mask_at(x, y);
-  if (self == 0) return;
-  const int top_z = MAP_Z - 1 - std::countr_zero(self);
-  const Colour* column = &colour[voxel_index(x, y, 0)];
-  __builtin_prefetch(column + top_z);
-  if (top_z >= 16) __builtin_prefetch(column + top_z - 16);
-}
-
 // Writes the records of rows y_first..y_last-1 into their places in `file`.
 void encode_rows(int y_first, int y_last, std::uint8_t* file) {
-  constexpr int kAhead = 8;  // columns
-  const int rows = y_last - y_first;
-  int visit = 0;
   for (int x = 0; x < MAP_X; ++x) {
-    for (int y = y_first; y < y_last; ++y, ++visit) {
-      const int ahead_x = (visit + kAhead) / rows;
-      if (ahead_x < MAP_X) prefetch_surface(ahead_x, y_first + (visit + kAhead) % rows);
+    for (int y = y_first; y < y_last; ++y) {
       ByteWriter writer{file + record_offset[column_index(x, y)]};
-      encode_spans(mask_at(x, y), exposed_at(x, y, mask_at), &colour[voxel_index(x, y, 0)],
+      encode_spans(mask_at(x, y), exposed_at(x, y, mask_at), &column_colours[column_index(x, y)],
                    &writer);
     }
   }

@@ -166,9 +166,9 @@ TEST_F(DressColumnTest, RaisedCoverRecoloursTheTopAndStandsOnIt) {
   dress(3);
   // p = 1 makes the height exactly the span Field's 5 above the top.
   EXPECT_EQ(solid_height(), 16);
-  EXPECT_NE(colour[voxel_index(kX, kY, 15)], kGround);
-  EXPECT_NE(colour[voxel_index(kX, kY, 10)], kGround);  // zlow is 8..10
-  EXPECT_EQ(colour[voxel_index(kX, kY, 7)], kGround);
+  EXPECT_NE(voxel_colour(kX, kY, 15), kGround);
+  EXPECT_NE(voxel_colour(kX, kY, 10), kGround);  // zlow is 8..10
+  EXPECT_EQ(voxel_colour(kX, kY, 7), kGround);
 }
 
 TEST_F(DressColumnTest, RoadStaysOpenWhenCoverWouldEndBelowItsLowerEnd) {
@@ -176,7 +176,7 @@ TEST_F(DressColumnTest, RoadStaysOpenWhenCoverWouldEndBelowItsLowerEnd) {
     raised(10, ROAD, 1.0f);  // cover 10..15 but the span starts at 16..18
     dress(seed);
     ASSERT_EQ(solid_height(), 11) << seed;
-    ASSERT_EQ(colour[voxel_index(kX, kY, 10)], kGround) << seed;
+    ASSERT_EQ(voxel_colour(kX, kY, 10), kGround) << seed;
   }
 }
 
@@ -184,7 +184,7 @@ TEST_F(DressColumnTest, NoCoverWhereTheChanceIsZero) {
   raised(10, ROAD_NONE, 0.0f);
   dress(5);
   EXPECT_EQ(solid_height(), 11);
-  EXPECT_EQ(colour[voxel_index(kX, kY, 10)], kGround);
+  EXPECT_EQ(voxel_colour(kX, kY, 10), kGround);
 }
 
 }  // namespace

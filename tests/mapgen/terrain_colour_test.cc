@@ -40,7 +40,7 @@ class ColourTerrainTest : public ::testing::Test {
   void TearDown() override {
     height_field.fill(0.0f);
     std::memset(column_top, 0, sizeof(column_top));
-    std::memset(colour, 0, sizeof(colour));
+    clear_colours();
   }
 };
 
@@ -52,12 +52,12 @@ TEST_F(ColourTerrainTest, NeighboursWrapAroundTheMapEdges) {
   colour_terrain(4, 32);
   const Colour flat = level(10.0f, false);
   // x = 0 sees the high row at x = 511 as its x - 1 neighbour.
-  EXPECT_EQ(colour[voxel_index(0, 100, 0)], terrain_column_colour(10.0f, 20.0f, 10.0f, false, 4, 32));
-  EXPECT_NE(colour[voxel_index(0, 100, 0)], flat);
+  EXPECT_EQ(voxel_colour(0, 100, 0), terrain_column_colour(10.0f, 20.0f, 10.0f, false, 4, 32));
+  EXPECT_NE(voxel_colour(0, 100, 0), flat);
   // y = 0 sees the low column at y = 511 as its y - 1 neighbour.
-  EXPECT_EQ(colour[voxel_index(100, 0, 63)], terrain_column_colour(10.0f, 10.0f, 0.0f, false, 4, 32));
-  EXPECT_NE(colour[voxel_index(100, 0, 63)], flat);
-  EXPECT_EQ(colour[voxel_index(100, 100, 37)], flat);
+  EXPECT_EQ(voxel_colour(100, 0, 63), terrain_column_colour(10.0f, 10.0f, 0.0f, false, 4, 32));
+  EXPECT_NE(voxel_colour(100, 0, 63), flat);
+  EXPECT_EQ(voxel_colour(100, 100, 37), flat);
 }
 
 TEST_F(ColourTerrainTest, ColumnTopZeroSelectsTheFloorRamp) {
@@ -65,8 +65,8 @@ TEST_F(ColourTerrainTest, ColumnTopZeroSelectsTheFloorRamp) {
   std::fill(column_top, column_top + MAP_COLUMNS, 1);
   column_top[column_index(7, 9)] = 0;
   colour_terrain(4, 32);
-  EXPECT_EQ(colour[voxel_index(7, 9, 0)], 0x8082aac8u);
-  EXPECT_EQ(colour[voxel_index(7, 10, 0)], level(-1.0f, false));
+  EXPECT_EQ(voxel_colour(7, 9, 0), 0x8082aac8u);
+  EXPECT_EQ(voxel_colour(7, 10, 0), level(-1.0f, false));
 }
 
 }  // namespace

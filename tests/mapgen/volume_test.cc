@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
+#include <random>
 
 #include "mapgen/shared_fields.h"
 #include "support/clear_volume.h"
@@ -51,7 +53,7 @@ TEST_F(VolumeTest, VoxeliseTruncatesAndClampsHeights) {
                         {200, 3, 62.5f, 62},  {3, 200, 1000.0f, 62},
                         {511, 0, 61.99f, 61}, {0, 511, 62.0f, 62}};
   for (const Case& c : cases) height_field[field_index(c.x, c.y)] = c.height;
-  colour[voxel_index(0, 0, 40)] = kGreen;
+  set_column_colour(0, 0, kGreen);
   voxelise();
   for (const Case& c : cases) {
     EXPECT_EQ(column_top[column_index(c.x, c.y)], c.top) << c.height;
@@ -59,7 +61,7 @@ TEST_F(VolumeTest, VoxeliseTruncatesAndClampsHeights) {
   }
   // Untouched columns have height 0: only the floor voxel is solid.
   EXPECT_TRUE(solid_up_to(300, 300, 0));
-  EXPECT_EQ(colour[voxel_index(0, 0, 40)], kGreen) << "colours are kept";
+  EXPECT_EQ(voxel_colour(0, 0, 40), kGreen) << "colours are kept";
 }
 
 TEST_F(VolumeTest, FillColumnSetsColourAndSolidity) {
@@ -67,11 +69,11 @@ TEST_F(VolumeTest, FillColumnSetsColourAndSolidity) {
   voxelise();
   fill_column(4, 4, 10, 9, kGreen);
   EXPECT_TRUE(solid_up_to(4, 4, 20)) << "an empty span changes nothing";
-  EXPECT_EQ(colour[voxel_index(4, 4, 9)], 0u);
+  EXPECT_EQ(voxel_colour(4, 4, 9), 0u);
 
   fill_column(4, 4, 5, 5, 0);
   EXPECT_EQ(solid[voxel_index(4, 4, 5)], 0);
-  EXPECT_EQ(colour[voxel_index(4, 4, 5)], 0u);
+  EXPECT_EQ(voxel_colour(4, 4, 5), 0u);
   EXPECT_EQ(solid[voxel_index(4, 4, 4)], 1);
   EXPECT_EQ(solid[voxel_index(4, 4, 6)], 1);
   EXPECT_EQ(column_top[column_index(4, 4)], 20) << "column_top stays";
@@ -79,7 +81,7 @@ TEST_F(VolumeTest, FillColumnSetsColourAndSolidity) {
   fill_column(4, 4, 0, 63, kGreen);
   for (int z = 0; z < MAP_Z; ++z) {
     EXPECT_EQ(solid[voxel_index(4, 4, z)], 1);
-    EXPECT_EQ(colour[voxel_index(4, 4, z)], kGreen);
+    EXPECT_EQ(voxel_colour(4, 4, z), kGreen);
   }
 }
 
@@ -97,6 +99,52 @@ TEST_F(VolumeTest, FillColumnSkipsVoxelsOutsideTheVolume) {
   EXPECT_EQ(solid[voxel_index(8, 9, 63)], 1);
   EXPECT_EQ(solid[voxel_index(8, 10, 0)], 0) << "no spill into the next column";
   EXPECT_EQ(solid_total(), 5u);
+}
+
+// Colours are kept per column as a whole colour, a span, or 64 colours of
+// its own; whatever the order of writes, every voxel must read back as the
+// last write that covered it, exactly as a colour word per voxel would.
+TEST_F(VolumeTest, ColoursReadBackAsTheLastWriteThatCoveredThem) {
+  std::mt19937 pick(7);
+  for (int trial = 0; trial < 200; ++trial) {
+    const int x = trial % 3;
+    const int y = trial / 3;
+    std::array<Colour, MAP_Z> expected{};
+    for (int z = 0; z < MAP_Z; ++z) ASSERT_EQ(voxel_colour(x, y, z), 0u) << "starts at 0";
+    for (int write = 0; write < 6; ++write) {
+      const Colour c = 0x80000000u + static_cast<Colour>(pick() % 0x1000000u);
+      if (pick() % 5 == 0) {
+        set_column_colour(x, y, c);
+        expected.fill(c);
+      } else {
+        // Spans from -1 to 64 at either end, empty ones included.
+        const int z0 = static_cast<int>(pick() % 66) - 1;
+        const int z1 = static_cast<int>(pick() % 66) - 1;
+        fill_column(x, y, z0, z1, c);
+        for (int z = std::max(z0, 0); z <= std::min(z1, MAP_Z - 1); ++z) expected[static_cast<std::size_t>(z)] = c;
+      }
+      for (int z = 0; z < MAP_Z; ++z) {
+        ASSERT_EQ(voxel_colour(x, y, z), expected[static_cast<std::size_t>(z)])
+            << "trial " << trial << " write " << write << " z " << z;
+      }
+    }
+  }
+  EXPECT_EQ(voxel_colour(3, 3, 0), 0u) << "other columns keep their colour";
+  clear_colours();
+  EXPECT_EQ(voxel_colour(0, 0, 5), 0u);
+}
+
+TEST_F(VolumeTest, AColumnRecolouredAgainAndAgainReusesItsOwnColours) {
+  // More rounds than the map has columns: a column that needed 64 colours
+  // of its own once gets the same ones back each time, never new ones.
+  for (int round = 0; round < MAP_COLUMNS + 10; ++round) {
+    set_column_colour(5, 5, kGreen);
+    fill_column(5, 5, 0, 10, 1);
+    fill_column(5, 5, 5, 20, 2);
+  }
+  EXPECT_EQ(voxel_colour(5, 5, 4), 1u);
+  EXPECT_EQ(voxel_colour(5, 5, 20), 2u);
+  EXPECT_EQ(voxel_colour(5, 5, 21), kGreen);
 }
 
 }  // namespace

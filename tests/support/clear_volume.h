@@ -11,7 +11,7 @@ namespace vxlforge::testing {
 // and leave behind, an all-air Volume with zero colours and tops.
 inline void clear_volume() {
   std::memset(solid, 0, sizeof(solid));
-  std::memset(colour, 0, sizeof(colour));
+  clear_colours();
   std::memset(column_top, 0, sizeof(column_top));
 }
 

@@ -177,7 +177,7 @@ TEST_F(VxlWriterTest, WritingLeavesTheVolumeAsItWas) {
   EXPECT_EQ(solid[voxel_index(3, 4, 0)], 1);
   EXPECT_EQ(solid[voxel_index(3, 4, 1)], 1);
   EXPECT_EQ(solid[voxel_index(3, 4, 63)], 0);
-  EXPECT_EQ(colour[voxel_index(3, 4, 1)], kC1);
+  EXPECT_EQ(voxel_colour(3, 4, 1), kC1);
   Bytes first;
   Bytes second;
   encode_vxl(&first);
