@@ -18,7 +18,7 @@ namespace {
 // Every big fixed array of a run, for the huge-page advice.
 std::vector<FixedArray> fixed_arrays() {
   std::vector<FixedArray> arrays = {
-      {solid, sizeof(solid)},
+      {column_solid, sizeof(column_solid)},
       {column_colours, sizeof(column_colours)},
       {column_top, sizeof(column_top)},
       {road_mask, sizeof(road_mask)},

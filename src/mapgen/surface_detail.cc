@@ -253,15 +253,7 @@ void build_start_falloff() { build_start_falloff_rows(0, MAP_X); }
 namespace {
 
 void dress_row(int x) {
-  // The solid flags the loop writes were last touched by voxelise, long
-  // out of the caches; asking for a column a few steps ahead hides that
-  // wait.
-  constexpr int kAhead = 8;
-  for (int y = 0; y < MAP_Y; ++y) {
-    const int ahead = voxel_index(x, y, 0) + kAhead * MAP_Z;
-    if (ahead < MAP_VOXELS) __builtin_prefetch(&solid[ahead], 1);
-    dress_column(x, y);
-  }
+  for (int y = 0; y < MAP_Y; ++y) dress_column(x, y);
 }
 
 }  // namespace

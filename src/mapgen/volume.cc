@@ -11,7 +11,7 @@
 namespace vxlforge {
 
 // Whole huge pages for the largest arrays.
-alignas(kHugePageSize) std::uint8_t solid[MAP_VOXELS];
+alignas(kHugePageSize) std::uint64_t column_solid[MAP_COLUMNS];
 alignas(kHugePageSize) ColumnColours column_colours[MAP_COLUMNS];
 std::int32_t column_top[MAP_COLUMNS];
 Colour colour_blocks[MAP_COLUMNS][MAP_Z];
@@ -81,9 +81,7 @@ void voxelise() {
           top = static_cast<int>(h);
         }
         column_top[column_index(x, y)] = top;
-        std::uint8_t* column = &solid[voxel_index(x, y, 0)];
-        std::fill(column, column + top + 1, std::uint8_t{1});
-        std::fill(column + top + 1, column + MAP_Z, std::uint8_t{0});
+        column_solid[column_index(x, y)] = (std::uint64_t{2} << top) - 1u;  // z = 0..top
       }
     }
   });
@@ -94,10 +92,10 @@ void fill_column(int x, int y, int z0, int z1, Colour c) {
   if (z0 < 0) z0 = 0;
   if (z1 > MAP_Z - 1) z1 = MAP_Z - 1;
   if (z1 < z0) return;
-  paint(column_colours[column_index(x, y)], z0, z1, c);
-  const int base = voxel_index(x, y, 0);
-  const std::uint8_t s = c != 0 ? 1 : 0;
-  for (int z = z0; z <= z1; ++z) solid[base + z] = s;
+  const int i = column_index(x, y);
+  paint(column_colours[i], z0, z1, c);
+  const std::uint64_t span = (~std::uint64_t{0} >> (MAP_Z - 1 - z1)) & (~std::uint64_t{0} << z0);
+  column_solid[i] = c != 0 ? column_solid[i] | span : column_solid[i] & ~span;
 }
 
 }  // namespace vxlforge

@@ -24,14 +24,22 @@ inline Colour make_colour(int red, int green, int blue) {
          static_cast<Colour>(green) * 256u + static_cast<Colour>(blue);
 }
 
+// A voxel's place in a per-voxel array of the whole map, z fastest.
 inline int voxel_index(int x, int y, int z) { return x * 32768 + y * 64 + z; }
 inline int column_index(int x, int y) { return x * 512 + y; }
 
-// The map under construction. z = 0 is the bottom of a column; the 64
-// voxels of a column are contiguous so passes and the writer walk memory in
-// order. Zero-filled at start-up and kept for the whole run.
-extern std::uint8_t solid[MAP_VOXELS];      // 1 solid, 0 air
+// The map under construction, zero at start-up and kept for the whole run.
+// z = 0 is the bottom of a column. A column's solidity is one word, bit z
+// set when voxel z is solid: 2 MiB for the map instead of a byte per voxel
+// (16 MiB), and the writer finds exposed voxels with shifts and ANDs on
+// these words.
+extern std::uint64_t column_solid[MAP_COLUMNS];
 extern std::int32_t column_top[MAP_COLUMNS];  // terrain top from voxelise, 0..62
+
+// 1 when voxel (x, y, z) is solid, 0 when it is air.
+inline std::uint8_t voxel_solid(int x, int y, int z) {
+  return static_cast<std::uint8_t>((column_solid[column_index(x, y)] >> z) & 1u);
+}
 
 // The voxels' colours are kept per column rather than per voxel. The
 // colouring gives each column one colour from top to bottom and the cover
@@ -85,7 +93,7 @@ void set_column_colour(int x, int y, Colour c);
 // Every voxel's colour back to 0, as at start-up.
 void clear_colours();
 
-// Builds column_top and solid from height_field: the top is the height
+// Builds column_top and column_solid from height_field: the top is the height
 // truncated toward zero and clamped to 0..62; z = 0..top become solid, the
 // rest air. Colours are left as they were.
 void voxelise();

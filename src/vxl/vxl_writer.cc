@@ -17,25 +17,17 @@ using Mask = std::uint64_t;  // bit z: the voxel at file height z
 constexpr Mask kAllSolid = ~Mask{0};
 constexpr Mask kBottom = Mask{1} << 63;
 
-// Packs a column's 64 solid bytes (each 0 or 1, z upward) into a mask in
-// the file's order: bit h is the voxel z = 63 - h.
-Mask pack_column(const std::uint8_t* column) {
-  Mask mask = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    for (int group = 0; group < 8; ++group) {
-      std::uint64_t bytes;
-      std::memcpy(&bytes, column + MAP_Z - 8 - group * 8, 8);
-      // Gathers bit 0 of each of the eight bytes into one byte, byte i to
-      // bit 7 - i, which turns the group upside down.
-      mask |= ((bytes * 0x8040201008040201ull) >> 56) << (group * 8);
-    }
-  } else {
-    for (int h = 0; h < MAP_Z; ++h) mask |= Mask{column[MAP_Z - 1 - h]} << h;
-  }
-  return mask;
+// A column's solidity in the file's order: bit h is the Volume's voxel
+// z = 63 - h, so the word is the Volume's turned end for end.
+Mask solid_mask(int x, int y) {
+  Mask m = column_solid[column_index(x, y)];
+  m = ((m >> 1) & 0x5555555555555555u) | ((m & 0x5555555555555555u) << 1);
+  m = ((m >> 2) & 0x3333333333333333u) | ((m & 0x3333333333333333u) << 2);
+  m = ((m >> 4) & 0x0F0F0F0F0F0F0F0Fu) | ((m & 0x0F0F0F0F0F0F0F0Fu) << 4);
+  m = ((m >> 8) & 0x00FF00FF00FF00FFu) | ((m & 0x00FF00FF00FF00FFu) << 8);
+  m = ((m >> 16) & 0x0000FFFF0000FFFFu) | ((m & 0x0000FFFF0000FFFFu) << 16);
+  return (m >> 32) | (m << 32);
 }
-
-Mask solid_mask(int x, int y) { return pack_column(&solid[voxel_index(x, y, 0)]); }
 
 // A voxel is exposed when it is solid and a face neighbour inside the map is
 // air. Above file height 0 lies open sky; below height 63 and beyond the

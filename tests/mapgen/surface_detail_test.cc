@@ -41,7 +41,7 @@ class ClumpTest : public ::testing::Test {
   static void clear() { testing::clear_volume(); }
   static int solid_columns() {
     int n = 0;
-    for (int c = 0; c < MAP_COLUMNS; ++c) n += solid[c * MAP_Z];
+    for (int c = 0; c < MAP_COLUMNS; ++c) n += column_solid[c] & 1u;
     return n;
   }
 };
@@ -64,7 +64,7 @@ TEST_F(ClumpTest, OffMapCellsStillDrawAndWriteNothing) {
   EXPECT_EQ(rng_next(), middle_next);
   EXPECT_LE(solid_columns(), middle_columns);
   for (int x = 1; x < MAP_X; ++x) {
-    for (int y = 0; y < MAP_Y - 1; ++y) ASSERT_EQ(solid[voxel_index(x, y, 0)], 0);
+    for (int y = 0; y < MAP_Y - 1; ++y) ASSERT_EQ(voxel_solid(x, y, 0), 0);
   }
 }
 
@@ -76,11 +76,11 @@ TEST_F(ClumpTest, FilledCellsReachOneOrTwoAboveTheCentreTop) {
     ASSERT_GT(solid_columns(), 0) << "seed " << seed;
     for (int x = 99; x <= 101; ++x) {
       for (int y = 99; y <= 101; ++y) {
-        if (solid[voxel_index(x, y, 0)] == 0) continue;
+        if (voxel_solid(x, y, 0) == 0) continue;
         int height = 0;
-        while (height < MAP_Z && solid[voxel_index(x, y, height)] != 0) ++height;
+        while (height < MAP_Z && voxel_solid(x, y, height) != 0) ++height;
         ASSERT_TRUE(height == 22 || height == 23) << "seed " << seed;
-        ASSERT_EQ(solid[voxel_index(x, y, height)], 0);
+        ASSERT_EQ(voxel_solid(x, y, height), 0);
       }
     }
   }
@@ -134,7 +134,7 @@ class DressColumnTest : public ::testing::Test {
 
   static int solid_height() {
     int z = 0;
-    while (z < MAP_Z && solid[voxel_index(kX, kY, z)] != 0) ++z;
+    while (z < MAP_Z && voxel_solid(kX, kY, z) != 0) ++z;
     return z;
   }
 };

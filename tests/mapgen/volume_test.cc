@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <bit>
 #include <cstring>
 #include <random>
 
@@ -30,14 +31,14 @@ class VolumeTest : public ::testing::Test {
   // z = 0..top.
   static bool solid_up_to(int x, int y, int top) {
     for (int z = 0; z < MAP_Z; ++z) {
-      if (solid[voxel_index(x, y, z)] != (z <= top ? 1 : 0)) return false;
+      if (voxel_solid(x, y, z) != (z <= top ? 1 : 0)) return false;
     }
     return true;
   }
 
   static std::size_t solid_total() {
     std::size_t n = 0;
-    for (int i = 0; i < MAP_VOXELS; ++i) n += solid[i];
+    for (const std::uint64_t column : column_solid) n += static_cast<std::size_t>(std::popcount(column));
     return n;
   }
 };
@@ -72,15 +73,15 @@ TEST_F(VolumeTest, FillColumnSetsColourAndSolidity) {
   EXPECT_EQ(voxel_colour(4, 4, 9), 0u);
 
   fill_column(4, 4, 5, 5, 0);
-  EXPECT_EQ(solid[voxel_index(4, 4, 5)], 0);
+  EXPECT_EQ(voxel_solid(4, 4, 5), 0);
   EXPECT_EQ(voxel_colour(4, 4, 5), 0u);
-  EXPECT_EQ(solid[voxel_index(4, 4, 4)], 1);
-  EXPECT_EQ(solid[voxel_index(4, 4, 6)], 1);
+  EXPECT_EQ(voxel_solid(4, 4, 4), 1);
+  EXPECT_EQ(voxel_solid(4, 4, 6), 1);
   EXPECT_EQ(column_top[column_index(4, 4)], 20) << "column_top stays";
 
   fill_column(4, 4, 0, 63, kGreen);
   for (int z = 0; z < MAP_Z; ++z) {
-    EXPECT_EQ(solid[voxel_index(4, 4, z)], 1);
+    EXPECT_EQ(voxel_solid(4, 4, z), 1);
     EXPECT_EQ(voxel_colour(4, 4, z), kGreen);
   }
 }
@@ -95,9 +96,9 @@ TEST_F(VolumeTest, FillColumnSkipsVoxelsOutsideTheVolume) {
   fill_column(8, 8, -1, 2, kGreen);  // the part inside is still written
   EXPECT_TRUE(solid_up_to(8, 8, 2));
   fill_column(8, 9, 62, 64, kGreen);
-  EXPECT_EQ(solid[voxel_index(8, 9, 62)], 1);
-  EXPECT_EQ(solid[voxel_index(8, 9, 63)], 1);
-  EXPECT_EQ(solid[voxel_index(8, 10, 0)], 0) << "no spill into the next column";
+  EXPECT_EQ(voxel_solid(8, 9, 62), 1);
+  EXPECT_EQ(voxel_solid(8, 9, 63), 1);
+  EXPECT_EQ(voxel_solid(8, 10, 0), 0) << "no spill into the next column";
   EXPECT_EQ(solid_total(), 5u);
 }
 

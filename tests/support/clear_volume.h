@@ -10,7 +10,7 @@ namespace vxlforge::testing {
 // The Volume is process-wide: tests that build voxels by hand start from,
 // and leave behind, an all-air Volume with zero colours and tops.
 inline void clear_volume() {
-  std::memset(solid, 0, sizeof(solid));
+  std::memset(column_solid, 0, sizeof(column_solid));
   clear_colours();
   std::memset(column_top, 0, sizeof(column_top));
 }

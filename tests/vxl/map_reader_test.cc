@@ -211,7 +211,6 @@ class MapRoundTripTest : public ::testing::TestWithParam<int> {};
 TEST_P(MapRoundTripTest, DecodedMapMatchesTheGeneratedVolume) {
   rng_seed(GetParam());
   generate_map();
-  const std::vector<std::uint8_t> solid_before(solid, solid + MAP_VOXELS);
   Bytes file;
   encode_vxl(&file);
 
@@ -228,12 +227,11 @@ TEST_P(MapRoundTripTest, DecodedMapMatchesTheGeneratedVolume) {
     for (int y = 0; y < MAP_Y; ++y) {
       int surface = 0;
       for (int z = 0; z < MAP_Z; ++z) {
-        const int before = voxel_index(x, y, z);
         const int h = MAP_Z - 1 - z;
         const int after = map_voxel_index(x, y, h);
-        if (solid_before[before]) surface = z + 1;
+        if (voxel_solid(x, y, z)) surface = z + 1;
         const bool exposed = is_exposed(x, y, h);
-        const bool ok = voxels->solid[after] == solid_before[before] &&
+        const bool ok = voxels->solid[after] == voxel_solid(x, y, z) &&
                         voxels->coloured[after] == (exposed ? 1 : 0) &&
                         (!exposed || voxels->colour[after] == voxel_colour(x, y, z));
         if (!ok && ++mismatches <= 10) {

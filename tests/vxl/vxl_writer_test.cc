@@ -174,9 +174,9 @@ TEST_F(VxlWriterTest, WritingLeavesTheVolumeAsItWas) {
   std::string reason;
   EXPECT_FALSE(write_vxl("/nonexistent-folder-for-test/x.vxl", &reason));
   EXPECT_EQ(reason, "No such file or directory");
-  EXPECT_EQ(solid[voxel_index(3, 4, 0)], 1);
-  EXPECT_EQ(solid[voxel_index(3, 4, 1)], 1);
-  EXPECT_EQ(solid[voxel_index(3, 4, 63)], 0);
+  EXPECT_EQ(voxel_solid(3, 4, 0), 1);
+  EXPECT_EQ(voxel_solid(3, 4, 1), 1);
+  EXPECT_EQ(voxel_solid(3, 4, 63), 0);
   EXPECT_EQ(voxel_colour(3, 4, 1), kC1);
   Bytes first;
   Bytes second;
