@@ -20,8 +20,10 @@ constexpr float kBumpScale = 0.00015625f;  // single precision on purpose
 // Every step of the pass up to the colouring works cell by cell, and the
 // fills draw nothing: so each stage makes all its draws first, in their
 // order, and then runs its steps on chunks of rows that both threads take
-// in turn, while the rows are still in the caches.
-constexpr int kChunks = 64;
+// in turn, while the rows are still in the caches. 32 rows of the three
+// Fields fit the second-level cache, and a chunk builds the lattice terms
+// of each octave afresh, so fewer, larger chunks do less of that.
+constexpr int kChunks = 16;
 
 // Octaves of the base relief and detail stages draw all three offsets,
 // z first, then y, then x.
