@@ -30,7 +30,6 @@ std::vector<FixedArray> fixed_arrays() {
         &cover_blue_field}) {
     arrays.push_back({field->data(), sizeof(Field)});
   }
-  for (const FixedArray& table : writer_tables()) arrays.push_back(table);
   return arrays;
 }
 

@@ -1,8 +1,7 @@
 #include "mapgen/huge_pages.h"
 
-#include <new>
-
 #include <algorithm>
+#include <cstdint>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -12,12 +11,7 @@ namespace vxlforge {
 
 namespace {
 
-
 std::uintptr_t round_down(std::uintptr_t value, std::size_t unit) { return value / unit * unit; }
-
-std::uintptr_t round_up(std::uintptr_t value, std::size_t unit) {
-  return round_down(value + unit - 1, unit);
-}
 
 }  // namespace
 
@@ -51,29 +45,6 @@ void advise_huge_pages(std::span<const FixedArray> arrays) {
   }
 #else
   (void)arrays;
-#endif
-}
-
-HugePageBytes::HugePageBytes(std::size_t size) : size_(size) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  // Mapped one huge page larger than needed, so that the bytes can start
-  // on a huge-page boundary.
-  mapped_ = round_up(size, kHugePageSize) + kHugePageSize;
-  mapping_ = mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (mapping_ == MAP_FAILED) throw std::bad_alloc();
-  data_ = reinterpret_cast<std::uint8_t*>(
-      round_up(reinterpret_cast<std::uintptr_t>(mapping_), kHugePageSize));
-  madvise(data_, round_up(size, kHugePageSize), MADV_HUGEPAGE);
-#else
-  data_ = new std::uint8_t[size];
-#endif
-}
-
-HugePageBytes::~HugePageBytes() {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  munmap(mapping_, mapped_);
-#else
-  delete[] data_;
 #endif
 }
 

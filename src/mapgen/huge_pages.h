@@ -2,7 +2,6 @@
 #define VXLFORGE_MAPGEN_HUGE_PAGES_H_
 
 #include <cstddef>
-#include <cstdint>
 #include <span>
 
 namespace vxlforge {
@@ -28,26 +27,6 @@ struct FixedArray {
 // Only a hint, refused silently where unsupported; changes no value. Call
 // before the arrays are first touched.
 void advise_huge_pages(std::span<const FixedArray> arrays);
-
-// Uninitialised bytes, backed by huge pages where the system offers them,
-// released when the object goes. Throws std::bad_alloc when there is no
-// memory.
-class HugePageBytes {
- public:
-  explicit HugePageBytes(std::size_t size);
-  HugePageBytes(const HugePageBytes&) = delete;
-  HugePageBytes& operator=(const HugePageBytes&) = delete;
-  ~HugePageBytes();
-
-  std::uint8_t* data() const { return data_; }
-  std::size_t size() const { return size_; }
-
- private:
-  void* mapping_ = nullptr;
-  std::size_t mapped_ = 0;
-  std::uint8_t* data_ = nullptr;
-  std::size_t size_ = 0;
-};
 
 }  // namespace vxlforge
 

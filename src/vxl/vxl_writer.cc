@@ -4,53 +4,45 @@
 #include <cstring>
 #include <vector>
 
-#include "mapgen/huge_pages.h"
 #include "mapgen/volume.h"
 #include "random/parallel_rows.h"
 #include "vxl/file_output.h"
+#include "vxl/mapped_bytes.h"
 
 namespace vxlforge {
 
 namespace {
 
-using Mask = std::uint64_t;  // bit z: the voxel at file height z
+// A column's solidity as the Volume keeps it: bit z set for a solid voxel
+// z, z upward. File height h is bit 63 - h.
+using Mask = std::uint64_t;
 constexpr Mask kAllSolid = ~Mask{0};
-constexpr Mask kBottom = Mask{1} << 63;
-
-// A column's solidity in the file's order: bit h is the Volume's voxel
-// z = 63 - h, so the word is the Volume's turned end for end.
-Mask solid_mask(int x, int y) {
-  Mask m = column_solid[column_index(x, y)];
-  m = ((m >> 1) & 0x5555555555555555u) | ((m & 0x5555555555555555u) << 1);
-  m = ((m >> 2) & 0x3333333333333333u) | ((m & 0x3333333333333333u) << 2);
-  m = ((m >> 4) & 0x0F0F0F0F0F0F0F0Fu) | ((m & 0x0F0F0F0F0F0F0F0Fu) << 4);
-  m = ((m >> 8) & 0x00FF00FF00FF00FFu) | ((m & 0x00FF00FF00FF00FFu) << 8);
-  m = ((m >> 16) & 0x0000FFFF0000FFFFu) | ((m & 0x0000FFFF0000FFFFu) << 16);
-  return (m >> 32) | (m << 32);
-}
 
 // A voxel is exposed when it is solid and a face neighbour inside the map is
-// air. Above file height 0 lies open sky; below height 63 and beyond the
-// map's edges everything counts as solid.
+// air. Above z = 63 lies open sky; below z = 0 and beyond the map's edges
+// everything counts as solid.
 Mask exposed_mask(Mask self, Mask west, Mask east, Mask north, Mask south) {
-  const Mask above_solid = self << 1;  // bit 0 becomes 0: sky above the map
-  const Mask below_solid = (self >> 1) | kBottom;
+  const Mask above_solid = self >> 1;  // bit 63 becomes 0: sky above the map
+  const Mask below_solid = (self << 1) | 1u;
   return self & ~(west & east & north & south & above_solid & below_solid);
 }
 
-template <typename MaskAt>
-Mask exposed_at(int x, int y, const MaskAt& mask_at) {
-  return exposed_mask(mask_at(x, y), x > 0 ? mask_at(x - 1, y) : kAllSolid,
-                      x < MAP_X - 1 ? mask_at(x + 1, y) : kAllSolid,
-                      y > 0 ? mask_at(x, y - 1) : kAllSolid,
-                      y < MAP_Y - 1 ? mask_at(x, y + 1) : kAllSolid);
+Mask solid_at(int x, int y) {
+  return x < 0 || x >= MAP_X || y < 0 || y >= MAP_Y ? kAllSolid
+                                                     : column_solid[column_index(x, y)];
 }
 
-// First z >= from whose bit is set in `mask`, or 64.
+Mask exposed_at(int x, int y) {
+  return exposed_mask(solid_at(x, y), solid_at(x - 1, y), solid_at(x + 1, y), solid_at(x, y - 1),
+                      solid_at(x, y + 1));
+}
+
+// First file height h >= from whose voxel is set in `mask`, or 64. Heights
+// from `from` down are the bits z <= 63 - from, and the highest of them set
+// is the lowest file height.
 int next_set(Mask mask, int from) {
   if (from >= MAP_Z) return MAP_Z;
-  const Mask rest = mask & (kAllSolid << from);
-  return rest == 0 ? MAP_Z : std::countr_zero(rest);
+  return std::countl_zero(mask & (kAllSolid >> from));
 }
 
 int next_clear(Mask mask, int from) { return next_set(~mask, from); }
@@ -68,30 +60,12 @@ std::uint8_t* append_colours(const ColumnColours& column, int first, int last,
   return out;
 }
 
-// Receives the spans of a column: counts their bytes, or writes them.
-struct ByteCounter {
-  std::size_t bytes = 0;
-  void span(const std::uint8_t (&)[4], const ColumnColours*, int top_start, int top_end,
-            int bottom_start, int bottom_end) {
-    bytes += 4 + 4 * static_cast<std::size_t>((top_end - top_start) + (bottom_end - bottom_start));
-  }
-};
-
-struct ByteWriter {
-  std::uint8_t* at;
-  void span(const std::uint8_t (&header)[4], const ColumnColours* column, int top_start,
-            int top_end, int bottom_start, int bottom_end) {
-    std::memcpy(at, header, 4);
-    at = append_colours(*column, top_start, top_end, at + 4);
-    at = append_colours(*column, bottom_start, bottom_end, at);
-  }
-};
-
-// The spans of one column, top to bottom: air, exposed top colours, hidden
-// interior, then exposed bottom colours unless that exposed run reaches the
-// bottom, in which case it becomes the top colours of a last span of its own.
-template <typename Sink>
-void encode_spans(Mask self, Mask exposed, const ColumnColours* column, Sink* sink) {
+// The record of one column, top to bottom: per span its air, exposed top
+// colours, hidden interior, then exposed bottom colours unless that exposed
+// run reaches the bottom, in which case it becomes the top colours of a
+// last span of its own. Returns the end of what it wrote.
+std::uint8_t* encode_record(Mask self, Mask exposed, const ColumnColours& column,
+                            std::uint8_t* out) {
   const Mask hidden = self & ~exposed;
   int k = 0;
   for (;;) {
@@ -104,122 +78,100 @@ void encode_spans(Mask self, Mask exposed, const ColumnColours* column, Sink* si
     const int j = next_clear(exposed, bottom_start);
     if (j < MAP_Z) k = j;
     const int colours = (top_end - top_start + 1) + (k - bottom_start);
-    const std::uint8_t header[4] = {
-        static_cast<std::uint8_t>(k == MAP_Z ? 0 : 1 + colours),
-        static_cast<std::uint8_t>(top_start), static_cast<std::uint8_t>(top_end),
-        static_cast<std::uint8_t>(air_start)};
-    sink->span(header, column, top_start, top_end + 1, bottom_start, k);
-    if (k == MAP_Z) return;
+    out[0] = static_cast<std::uint8_t>(k == MAP_Z ? 0 : 1 + colours);
+    out[1] = static_cast<std::uint8_t>(top_start);
+    out[2] = static_cast<std::uint8_t>(top_end);
+    out[3] = static_cast<std::uint8_t>(air_start);
+    out = append_colours(column, top_start, top_end + 1, out + 4);
+    out = append_colours(column, bottom_start, k, out);
+    if (k == MAP_Z) return out;
   }
+}
+
+// No record is longer than this: every span but the last takes in at least
+// one voxel, so a column has at most 65 spans of 4 bytes, and at most 64
+// colours of 4 bytes.
+constexpr std::size_t kMaxRecordBytes = 4 * (MAP_Z + 1) + 4 * MAP_Z;
+
+// The file is written in pieces of this many rows of y, each encoded on any
+// core and written as soon as it and all before it are ready, so that the
+// system's copying of the file overlaps the encoding.
+constexpr int kPieceRows = 64;
+constexpr int kPieces = MAP_Y / kPieceRows;
+constexpr std::size_t kMaxPieceBytes = kMaxRecordBytes * kPieceRows * MAP_X;
+
+// Writes the records of rows y_first..y_last-1, in file order, from `out`
+// on; returns the end. The columns are visited in the order of the file, so
+// the bytes are written one after another; the solidity of the three
+// columns around x is carried along the row. Neighbours along the row lie
+// 512 columns apart in the Volume, a stride the processor's own
+// prefetching does not follow, so the columns a few steps ahead are asked
+// for.
+std::uint8_t* encode_rows(int y_first, int y_last, std::uint8_t* out) {
+  constexpr int kAhead = 16;
+  for (int y = y_first; y < y_last; ++y) {
+    Mask west = kAllSolid;
+    Mask self = solid_at(0, y);
+    for (int x = 0; x < MAP_X; ++x) {
+      if (x + kAhead < MAP_X) {
+        __builtin_prefetch(&column_colours[column_index(x + kAhead, y)]);
+        if (y + 1 < MAP_Y) __builtin_prefetch(&column_solid[column_index(x + kAhead, y + 1)]);
+      }
+      const Mask east = solid_at(x + 1, y);
+      const Mask exposed = exposed_mask(self, west, east, solid_at(x, y - 1), solid_at(x, y + 1));
+      out = encode_record(self, exposed, column_colours[column_index(x, y)], out);
+      west = self;
+      self = east;
+    }
+  }
+  return out;
+}
+
+// Encodes the whole file in pieces and hands each piece's bytes to
+// `consume(bytes, size)` in file order, one piece at a time. Every piece
+// has room for its longest possible encoding; only what is written is ever
+// touched.
+template <typename Consume>
+void encode_pieces(const Consume& consume) {
+  const MappedBytes room(kMaxPieceBytes * kPieces);
+  std::size_t size[kPieces] = {};
+  const auto piece_bytes = [&room](int piece) {
+    return room.data() + static_cast<std::size_t>(piece) * kMaxPieceBytes;
+  };
+  for_pieces_in_order(
+      kPieces,
+      [&](int piece, int) {
+        const std::uint8_t* end =
+            encode_rows(piece * kPieceRows, (piece + 1) * kPieceRows, piece_bytes(piece));
+        size[piece] = static_cast<std::size_t>(end - piece_bytes(piece));
+      },
+      [&](int piece) { consume(piece_bytes(piece), size[piece]); });
 }
 
 }  // namespace
 
 bool is_exposed(int x, int y, int z) {
-  return ((exposed_at(x, y, solid_mask) >> z) & 1) != 0;
+  return ((exposed_at(x, y) >> (MAP_Z - 1 - z)) & 1) != 0;
 }
 
 void encode_column(int x, int y, std::vector<std::uint8_t>* out) {
-  const Mask self = solid_mask(x, y);
-  const Mask exposed = exposed_at(x, y, solid_mask);
-  const ColumnColours* column = &column_colours[column_index(x, y)];
-  ByteCounter counter;
-  encode_spans(self, exposed, column, &counter);
-  const std::size_t at = out->size();
-  out->resize(at + counter.bytes);
-  ByteWriter writer{out->data() + at};
-  encode_spans(self, exposed, column, &writer);
+  std::uint8_t record[kMaxRecordBytes];
+  std::uint8_t* end =
+      encode_record(solid_at(x, y), exposed_at(x, y), column_colours[column_index(x, y)], record);
+  out->insert(out->end(), record, end);
 }
-
-namespace {
-
-// Where every record goes, worked out before any is written. Fixed arrays
-// like the rest of the map state; rebuilt by every encoding.
-Mask solid_masks[MAP_COLUMNS];        // indexed like column_top
-std::uint32_t record_offset[MAP_COLUMNS];  // from the start of the file
-std::size_t file_size = 0;
-
-Mask mask_at(int x, int y) { return solid_masks[column_index(x, y)]; }
-
-// The file lists columns y outer, x inner, but the Volume stores them x
-// outer. Records are sized first, from the masks alone, so that each can
-// then be written straight into its place while the colours are read in
-// the order they lie in memory.
-void plan_file() {
-  for_row_slices(MAP_X, core_count(), [](int, int first, int last) {
-    for (int x = first; x < last; ++x) {
-      for (int y = 0; y < MAP_Y; ++y) solid_masks[column_index(x, y)] = solid_mask(x, y);
-    }
-  });
-  for_row_slices(MAP_X, core_count(), [](int, int first, int last) {
-    for (int x = first; x < last; ++x) {
-      for (int y = 0; y < MAP_Y; ++y) {
-        ByteCounter counter;
-        encode_spans(mask_at(x, y), exposed_at(x, y, mask_at), nullptr, &counter);
-        record_offset[column_index(x, y)] = static_cast<std::uint32_t>(counter.bytes);
-      }
-    }
-  });
-  std::uint32_t total = 0;
-  for (int y = 0; y < MAP_Y; ++y) {
-    for (int x = 0; x < MAP_X; ++x) {
-      const std::uint32_t size = record_offset[column_index(x, y)];
-      record_offset[column_index(x, y)] = total;
-      total += size;
-    }
-  }
-  file_size = total;
-}
-
-// Offset in the file of the first record of row y (all of it for y = 512).
-std::size_t row_offset(int y) { return y < MAP_Y ? record_offset[column_index(0, y)] : file_size; }
-
-// Writes the records of rows y_first..y_last-1 into their places in `file`.
-void encode_rows(int y_first, int y_last, std::uint8_t* file) {
-  for (int x = 0; x < MAP_X; ++x) {
-    for (int y = y_first; y < y_last; ++y) {
-      ByteWriter writer{file + record_offset[column_index(x, y)]};
-      encode_spans(mask_at(x, y), exposed_at(x, y, mask_at), &column_colours[column_index(x, y)],
-                   &writer);
-    }
-  }
-}
-
-}  // namespace
 
 void encode_vxl(std::vector<std::uint8_t>* out) {
-  plan_file();
-  out->resize(file_size);
-  for_row_slices(MAP_Y, core_count(), [out](int, int first, int last) {
-    encode_rows(first, last, out->data());
+  out->clear();
+  encode_pieces([out](const std::uint8_t* bytes, std::size_t size) {
+    out->insert(out->end(), bytes, bytes + size);
   });
-}
-
-std::span<const FixedArray> writer_tables() {
-  static const FixedArray tables[] = {{solid_masks, sizeof(solid_masks)},
-                                      {record_offset, sizeof(record_offset)}};
-  return tables;
 }
 
 bool write_vxl(const char* path, std::string* reason) {
-  // Memory first: should it run out, no temporary file has been made yet.
-  plan_file();
-  const HugePageBytes bytes(file_size);
   ReplacingFile file;
   if (!file.open(path)) return file.finish(reason);
-  // Rows are encoded in pieces on every core, and each piece is written as
-  // soon as it and all before it are ready, so that the system's copying
-  // of the file overlaps the encoding.
-  constexpr int kPieceRows = 64;
-  for_pieces_in_order(
-      MAP_Y / kPieceRows,
-      [&bytes](int piece, int) {
-        encode_rows(piece * kPieceRows, (piece + 1) * kPieceRows, bytes.data());
-      },
-      [&bytes, &file](int piece) {
-        const std::size_t from = row_offset(piece * kPieceRows);
-        file.append(bytes.data() + from, row_offset((piece + 1) * kPieceRows) - from);
-      });
+  encode_pieces([&file](const std::uint8_t* bytes, std::size_t size) { file.append(bytes, size); });
   return file.finish(reason);
 }
 

@@ -2,11 +2,8 @@
 #define VXLFORGE_VXL_VXL_WRITER_H_
 
 #include <cstdint>
-#include <span>
 #include <string>
 #include <vector>
-
-#include "mapgen/huge_pages.h"
 
 namespace vxlforge {
 
@@ -30,9 +27,6 @@ void encode_column(int x, int y, std::vector<std::uint8_t>* out);
 
 // Replaces `out` with the whole file's bytes.
 void encode_vxl(std::vector<std::uint8_t>* out);
-
-// The writer's own fixed tables, for advise_huge_pages.
-std::span<const FixedArray> writer_tables();
 
 // Stores the Volume as the map file at `path`, replacing any file there only once all of it is written. On
 // failure returns false with the operating system's reason in `reason`.
