@@ -47,15 +47,23 @@ int next_set(Mask mask, int from) {
 
 int next_clear(Mask mask, int from) { return next_set(~mask, from); }
 
-// The colours of file heights first..last-1 of a column.
+std::uint8_t* append_colour(Colour c, std::uint8_t* out) {
+  out[0] = static_cast<std::uint8_t>(c);
+  out[1] = static_cast<std::uint8_t>(c >> 8);
+  out[2] = static_cast<std::uint8_t>(c >> 16);
+  out[3] = static_cast<std::uint8_t>(c >> 24);
+  return out + 4;
+}
+
+// The colours of file heights first..last-1 of a column. Most columns are
+// one colour from top to bottom, or one span in another: those need no
+// lookup per voxel.
 std::uint8_t* append_colours(const ColumnColours& column, int first, int last,
                              std::uint8_t* out) {
-  for (int h = first; h < last; ++h) {
-    const Colour c = colour_in_column(column, MAP_Z - 1 - h);
-    *out++ = static_cast<std::uint8_t>(c);
-    *out++ = static_cast<std::uint8_t>(c >> 8);
-    *out++ = static_cast<std::uint8_t>(c >> 16);
-    *out++ = static_cast<std::uint8_t>(c >> 24);
+  if (column.kind == ColumnColours::kWhole) {
+    for (int h = first; h < last; ++h) out = append_colour(column.whole, out);
+  } else {
+    for (int h = first; h < last; ++h) out = append_colour(colour_in_column(column, MAP_Z - 1 - h), out);
   }
   return out;
 }
