@@ -112,12 +112,24 @@ void for_row_slices(int rows, int slices, const std::function<void(int, int, int
 
 void for_pieces_in_order(int pieces, const std::function<void(int, int)>& produce,
                          const std::function<void(int)>& consume) {
+  for_pieces_in_order(pieces, std::max(pieces, 1), produce, consume);
+}
+
+void for_pieces_in_order(int pieces, int window, const std::function<void(int, int)>& produce,
+                         const std::function<void(int)>& consume) {
   std::atomic<int> next_to_produce{0};
   std::vector<std::atomic<bool>> produced(static_cast<std::size_t>(std::max(pieces, 0)));
   std::mutex consuming;
-  int next_to_consume = 0;  // guarded by `consuming`
+  std::atomic<int> next_to_consume{0};  // written only under `consuming`
   const auto ready = [&](int piece) {
     return produced[static_cast<std::size_t>(piece)].load(std::memory_order_acquire);
+  };
+  const auto consume_ready = [&] {
+    int next = next_to_consume.load();
+    while (next < pieces && ready(next)) {
+      consume(next);
+      next_to_consume.store(++next, std::memory_order_release);
+    }
   };
 
   for_row_slices(core_count(), core_count(), [&](int slot, int, int) {
@@ -125,12 +137,25 @@ void for_pieces_in_order(int pieces, const std::function<void(int, int)>& produc
       {
         // Keeps the consumer going whenever no other thread is consuming.
         std::unique_lock<std::mutex> lock(consuming, std::try_to_lock);
-        if (lock.owns_lock()) {
-          while (next_to_consume < pieces && ready(next_to_consume)) consume(next_to_consume++);
-        }
+        if (lock.owns_lock()) consume_ready();
       }
-      const int piece = next_to_produce.load() < pieces ? next_to_produce.fetch_add(1) : pieces;
+      int piece = next_to_produce.load();
       if (piece >= pieces) break;
+      if (piece >= next_to_consume.load(std::memory_order_acquire) + window) {
+        // Too far ahead: consume what is ready, waiting for the lock (and
+        // so sleeping while a consume blocks on a slow pipe), or else let
+        // the threads producing the pieces before finish.
+        bool consumed = false;
+        {
+          std::lock_guard<std::mutex> lock(consuming);
+          const int before = next_to_consume.load();
+          consume_ready();
+          consumed = next_to_consume.load() != before;
+        }
+        if (!consumed) std::this_thread::yield();
+        continue;
+      }
+      if (!next_to_produce.compare_exchange_weak(piece, piece + 1)) continue;
       produce(piece, slot);
       produced[static_cast<std::size_t>(piece)].store(true, std::memory_order_release);
     }
@@ -138,9 +163,9 @@ void for_pieces_in_order(int pieces, const std::function<void(int, int)>& produc
     // by other threads, which are busy, so waiting for them spins briefly.
     // A consume that blocks (a slow pipe) makes the others sleep on the lock.
     std::lock_guard<std::mutex> lock(consuming);
-    while (next_to_consume < pieces) {
-      while (!ready(next_to_consume)) std::this_thread::yield();
-      consume(next_to_consume++);
+    while (next_to_consume.load() < pieces) {
+      while (!ready(next_to_consume.load())) std::this_thread::yield();
+      consume_ready();
     }
   });
 }

@@ -29,6 +29,13 @@ void for_row_slices(int rows, int slices, const std::function<void(int, int, int
 void for_pieces_in_order(int pieces, const std::function<void(int, int)>& produce,
                          const std::function<void(int)>& consume);
 
+// The same, but piece k is produced only once piece k - window has been
+// consumed, so that no more than `window` pieces are ever produced and not
+// yet consumed: pieces can then take turns in `window` buffers, piece k
+// using buffer k % window. window >= 1.
+void for_pieces_in_order(int pieces, int window, const std::function<void(int, int)>& produce,
+                         const std::function<void(int)>& consume);
+
 }  // namespace vxlforge
 
 #endif  // VXLFORGE_RANDOM_PARALLEL_ROWS_H_

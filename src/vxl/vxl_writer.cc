@@ -104,7 +104,7 @@ constexpr std::size_t kMaxRecordBytes = 4 * (MAP_Z + 1) + 4 * MAP_Z;
 // The file is written in pieces of this many rows of y, each encoded on any
 // core and written as soon as it and all before it are ready, so that the
 // system's copying of the file overlaps the encoding.
-constexpr int kPieceRows = 64;
+constexpr int kPieceRows = 16;
 constexpr int kPieces = MAP_Y / kPieceRows;
 constexpr std::size_t kMaxPieceBytes = kMaxRecordBytes * kPieceRows * MAP_X;
 
@@ -136,24 +136,26 @@ std::uint8_t* encode_rows(int y_first, int y_last, std::uint8_t* out) {
 }
 
 // Encodes the whole file in pieces and hands each piece's bytes to
-// `consume(bytes, size)` in file order, one piece at a time. Every piece
-// has room for its longest possible encoding; only what is written is ever
-// touched.
+// `consume(bytes, size)` in file order, one piece at a time. The pieces take
+// turns in a few buffers, each with room for the longest possible piece;
+// only what is written is ever touched, and a buffer is used again once its
+// piece is written, so little fresh memory is needed.
 template <typename Consume>
 void encode_pieces(const Consume& consume) {
-  const MappedBytes room(kMaxPieceBytes * kPieces);
-  std::size_t size[kPieces] = {};
-  const auto piece_bytes = [&room](int piece) {
-    return room.data() + static_cast<std::size_t>(piece) * kMaxPieceBytes;
+  const int buffers = 2 * core_count();
+  const MappedBytes room(kMaxPieceBytes * static_cast<std::size_t>(buffers));
+  const auto buffer = [&room, buffers](int piece) {
+    return room.data() + static_cast<std::size_t>(piece % buffers) * kMaxPieceBytes;
   };
+  std::size_t size[kPieces] = {};
   for_pieces_in_order(
-      kPieces,
+      kPieces, buffers,
       [&](int piece, int) {
         const std::uint8_t* end =
-            encode_rows(piece * kPieceRows, (piece + 1) * kPieceRows, piece_bytes(piece));
-        size[piece] = static_cast<std::size_t>(end - piece_bytes(piece));
+            encode_rows(piece * kPieceRows, (piece + 1) * kPieceRows, buffer(piece));
+        size[piece] = static_cast<std::size_t>(end - buffer(piece));
       },
-      [&](int piece) { consume(piece_bytes(piece), size[piece]); });
+      [&](int piece) { consume(buffer(piece), size[piece]); });
 }
 
 }  // namespace

@@ -63,5 +63,32 @@ TEST(PiecesInOrderTest, SlowConsumerStillSeesEveryPieceInOrder) {
   EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
 }
 
+TEST(PiecesInOrderTest, AWindowBoundsThePiecesProducedAndNotYetConsumed) {
+  for (int window : {1, 2, 3}) {
+    std::atomic<int> outstanding{0};
+    std::atomic<int> most{0};
+    std::vector<int> order;
+    for_pieces_in_order(
+        20, window,
+        [&](int piece, int) {
+          const int now = ++outstanding;
+          int seen = most.load();
+          while (now > seen && !most.compare_exchange_weak(seen, now)) {
+          }
+          // Late pieces are quick, so without the window they would run ahead.
+          if (piece % 5 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        },
+        [&](int piece) {
+          --outstanding;
+          order.push_back(piece);
+        });
+    std::vector<int> expected(20);
+    for (int i = 0; i < 20; ++i) expected[static_cast<std::size_t>(i)] = i;
+    EXPECT_EQ(order, expected) << "window " << window;
+    EXPECT_LE(most.load(), window);
+    EXPECT_GE(most.load(), 1);
+  }
+}
+
 }  // namespace
 }  // namespace vxlforge
