@@ -24,10 +24,7 @@ std::vector<FixedArray> fixed_arrays() {
       {road_mask, sizeof(road_mask)},
   };
   for (const Field* field :
-       {&height_field, &base_field, &detail_field, &start_falloff_field, &floor_gate_field,
-        &land_cover_field, &floor_cover_field, &land_span_fine_field, &land_span_coarse_field,
-        &floor_span_fine_field, &floor_span_coarse_field, &cover_red_field, &cover_green_field,
-        &cover_blue_field}) {
+        {&height_field, &base_field, &detail_field}) {
     arrays.push_back({field->data(), sizeof(Field)});
   }
   return arrays;

@@ -1,10 +1,10 @@
 #include "mapgen/surface_detail.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "mapgen/roads.h"
-#include "mapgen/shared_fields.h"
 #include "mapgen/volume.h"
 #include "random/fast_noise_fill.h"
 #include "random/noise.h"
@@ -12,18 +12,6 @@
 #include "random/rng.h"
 
 namespace vxlforge {
-
-Field start_falloff_field;
-Field floor_gate_field;
-Field land_cover_field;
-Field floor_cover_field;
-Field land_span_fine_field;
-Field land_span_coarse_field;
-Field floor_span_fine_field;
-Field floor_span_coarse_field;
-Field cover_red_field;
-Field cover_green_field;
-Field cover_blue_field;
 
 namespace {
 
@@ -42,6 +30,34 @@ int falloff_dy(int y) {
   return y - 384;
 }
 
+// The rows the pass keeps for each chunk of rows: the falloff and the ten
+// noise Fields the column loop reads, and the second of the two fills whose
+// sum is the floor gate.
+enum Input {
+  kFalloff,
+  kFloorGate,
+  kGateSecond,
+  kLandCover,
+  kFloorCover,
+  kLandSpanFine,
+  kLandSpanCoarse,
+  kFloorSpanFine,
+  kFloorSpanCoarse,
+  kRed,
+  kGreen,
+  kBlue,
+  kInputs
+};
+
+// Rows per chunk: the Fields of a chunk are filled on any core and the
+// serial loop dresses the chunk's rows as soon as they are ready.
+constexpr int kChunkRows = 8;
+
+// One chunk's rows of every input, row r of the chunk at r * FIELD_SIZE.
+struct ChunkNoise {
+  float rows[kInputs][kChunkRows * FIELD_SIZE];
+};
+
 // Which columns the column loop reads a Field at.
 enum class Ground {
   kAny,
@@ -51,18 +67,18 @@ enum class Ground {
 
 // One of the pass's noise fills, prepared but not yet filled.
 struct DetailFill {
-  Field* field;
+  Input input;
   Ground ground;
   NoiseOctave octave;
 };
 
 // Each fill draws its offsets unscaled, z first, then y, then x.
-DetailFill detail_fill(Field& field, Ground ground, int cells, float lo, float hi,
+DetailFill detail_fill(Input input, Ground ground, int cells, float lo, float hi,
                        float sharpen) {
   const float offset_z = static_cast<float>(rng_unit());
   const float offset_y = static_cast<float>(rng_unit());
   const float offset_x = static_cast<float>(rng_unit());
-  return {&field, ground, NoiseOctave(cells, cells, lo, hi, sharpen, offset_x, offset_y, offset_z)};
+  return {input, ground, NoiseOctave(cells, cells, lo, hi, sharpen, offset_x, offset_y, offset_z)};
 }
 
 // The eleven fills in order, with their 33 draws. The fills draw nothing
@@ -70,17 +86,17 @@ DetailFill detail_fill(Field& field, Ground ground, int cells, float lo, float h
 // first and the rows filled later.
 std::vector<DetailFill> prepare_detail_fills() {
   std::vector<DetailFill> fills;
-  fills.push_back(detail_fill(floor_gate_field, Ground::kFloor, 32, -0.5f, 0.5f, 0.0f));
-  fills.push_back(detail_fill(detail_field, Ground::kFloor, 64, -1.0f, 1.0f, 0.0f));
-  fills.push_back(detail_fill(land_cover_field, Ground::kRaised, 32, 0.75f, 0.95f, 0.0f));
-  fills.push_back(detail_fill(floor_cover_field, Ground::kFloor, 16, 0.25f, 0.75f, 0.0f));
-  fills.push_back(detail_fill(land_span_fine_field, Ground::kRaised, 32, 6.0f, 33.0f, 0.4f));
-  fills.push_back(detail_fill(land_span_coarse_field, Ground::kRaised, 16, 6.0f, 33.0f, 0.4f));
-  fills.push_back(detail_fill(floor_span_fine_field, Ground::kFloor, 32, 3.0f, 41.0f, 0.3f));
-  fills.push_back(detail_fill(floor_span_coarse_field, Ground::kFloor, 16, 4.0f, 42.0f, 0.7f));
-  fills.push_back(detail_fill(cover_red_field, Ground::kAny, 16, 64.0f, 192.0f, 0.0f));
-  fills.push_back(detail_fill(cover_green_field, Ground::kAny, 16, 100.0f, 240.0f, 0.0f));
-  fills.push_back(detail_fill(cover_blue_field, Ground::kAny, 16, 64.0f, 192.0f, 0.0f));
+  fills.push_back(detail_fill(kFloorGate, Ground::kFloor, 32, -0.5f, 0.5f, 0.0f));
+  fills.push_back(detail_fill(kGateSecond, Ground::kFloor, 64, -1.0f, 1.0f, 0.0f));
+  fills.push_back(detail_fill(kLandCover, Ground::kRaised, 32, 0.75f, 0.95f, 0.0f));
+  fills.push_back(detail_fill(kFloorCover, Ground::kFloor, 16, 0.25f, 0.75f, 0.0f));
+  fills.push_back(detail_fill(kLandSpanFine, Ground::kRaised, 32, 6.0f, 33.0f, 0.4f));
+  fills.push_back(detail_fill(kLandSpanCoarse, Ground::kRaised, 16, 6.0f, 33.0f, 0.4f));
+  fills.push_back(detail_fill(kFloorSpanFine, Ground::kFloor, 32, 3.0f, 41.0f, 0.3f));
+  fills.push_back(detail_fill(kFloorSpanCoarse, Ground::kFloor, 16, 4.0f, 42.0f, 0.7f));
+  fills.push_back(detail_fill(kRed, Ground::kAny, 16, 64.0f, 192.0f, 0.0f));
+  fills.push_back(detail_fill(kGreen, Ground::kAny, 16, 100.0f, 240.0f, 0.0f));
+  fills.push_back(detail_fill(kBlue, Ground::kAny, 16, 64.0f, 192.0f, 0.0f));
   return fills;
 }
 
@@ -105,29 +121,42 @@ GroundRuns ground_runs(int first, int last) {
   return runs;
 }
 
-// Rows of every Field the column loop reads, at the columns it reads them:
-// a floor-level Field is read only at floor-level columns, a raised one
-// only at raised columns, so each is filled only there (the Fields are not
-// read after the pass), which saves about a third of the noise. The floor
-// gate is the sum of the first two fills.
+// The rows first..last-1 of a chunk: the falloff, and every Field at the
+// columns the column loop reads it at. A floor-level Field is read only at
+// floor-level columns, a raised one only at raised columns, so each is
+// filled only there, which saves about a third of the noise. The floor gate
+// is the sum of the first two fills.
 void fill_detail_rows(const std::vector<DetailFill>& fills, int first, int last,
-                      NoiseOctave::Scratch* scratch) {
-  build_start_falloff_rows(first, last);
+                      ChunkNoise* chunk, NoiseOctave::Scratch* scratch) {
+  for (int x = first; x < last; ++x) {
+    float* falloff = &chunk->rows[kFalloff][(x - first) * FIELD_SIZE];
+    for (int y = 0; y < MAP_Y; ++y) falloff[y] = start_falloff(x, y);
+  }
   const GroundRuns runs = ground_runs(first, last);
   for (const DetailFill& fill : fills) {
+    float* rows = chunk->rows[fill.input];
     if (fill.ground == Ground::kAny) {
-      fill.octave.fill_rows(*fill.field, first, last, scratch);
+      fill.octave.fill_rows(rows, first, last, scratch);
     } else {
-      fill.octave.fill_row_runs(*fill.field, first, last,
+      fill.octave.fill_row_runs(rows, first, last,
                                 fill.ground == Ground::kFloor ? runs.floor : runs.raised, scratch);
     }
   }
   for (int x = first; x < last; ++x) {
+    const int row = (x - first) * FIELD_SIZE;
     for (const ColumnRun& run : runs.floor[static_cast<std::size_t>(x - first)]) {
-      field_add_scaled_cells(floor_gate_field, detail_field, 1.0f, field_index(x, run.first),
-                             field_index(x, run.last));
+      add_scaled(&chunk->rows[kFloorGate][row + run.first],
+                 &chunk->rows[kGateSecond][row + run.first], 1.0f, run.last - run.first);
     }
   }
+}
+
+CoverNoiseRow row_of(const ChunkNoise& chunk, int r) {
+  const auto at = [&chunk, r](Input input) { return &chunk.rows[input][r * FIELD_SIZE]; };
+  return {at(kFalloff),       at(kFloorGate),     at(kLandCover),
+          at(kFloorCover),    at(kLandSpanFine),  at(kLandSpanCoarse),
+          at(kFloorSpanFine), at(kFloorSpanCoarse), at(kRed),
+          at(kGreen),         at(kBlue)};
 }
 
 int road_bonus(std::uint8_t road) {
@@ -177,7 +206,7 @@ void place_clump(int x, int y, int top) {
   }
 }
 
-void dress_column(int x, int y) {
+void dress_column(int x, int y, const CoverNoiseRow& noise) {
   const int i = column_index(x, y);
   const int top = column_top[i];
   const std::uint8_t road = road_mask[i];
@@ -192,11 +221,11 @@ void dress_column(int x, int y) {
   float f;
   float p;
   if (!floor) {
-    f = fine ? land_span_fine_field[i] : land_span_coarse_field[i];
-    p = land_cover_field[i];
+    f = fine ? noise.land_span_fine[y] : noise.land_span_coarse[y];
+    p = noise.land_cover[y];
   } else {
-    f = fine ? floor_span_fine_field[i] : floor_span_coarse_field[i];
-    const float g = floor_gate_field[i] < 0.0f ? 0.0f : floor_cover_field[i];
+    f = fine ? noise.floor_span_fine[y] : noise.floor_span_coarse[y];
+    const float g = noise.floor_gate[y] < 0.0f ? 0.0f : noise.floor_cover[y];
     p = static_cast<float>(static_cast<double>(g) * floor_y_factor(y));
   }
 
@@ -214,13 +243,13 @@ void dress_column(int x, int y) {
     green = scaled_draw(150, 255, w);
     blue = scaled_draw(100, 150, w);
   } else {
-    red = static_cast<int>(cover_red_field[i]);
-    green = static_cast<int>(cover_green_field[i]);
-    blue = static_cast<int>(cover_blue_field[i]);
+    red = static_cast<int>(noise.red[y]);
+    green = static_cast<int>(noise.green[y]);
+    blue = static_cast<int>(noise.blue[y]);
   }
 
   const float chance = static_cast<float>(static_cast<double>(p) *
-                                          static_cast<double>(start_falloff_field[i]));
+                                          static_cast<double>(noise.falloff[y]));
   if (rng_unit() < static_cast<double>(chance)) {
     if (floor) {
       zlow = 0;
@@ -236,44 +265,38 @@ void dress_column(int x, int y) {
   if (rng_unit() < c1 * c2) place_clump(x, y, top);
 }
 
-void build_start_falloff_rows(int first, int last) {
-  for (int x = first; x < last; ++x) {
-    const int dx = falloff_dx(x);
-    for (int y = 0; y < MAP_Y; ++y) {
-      const int dy = falloff_dy(y);
-      start_falloff_field[field_index(x, y)] = static_cast<float>(std::min(
-          1.0, static_cast<double>(dx * dx + dy * dy) * static_cast<double>(kInverse576) * 0.75 +
-                   0.25));
-    }
-  }
+float start_falloff(int x, int y) {
+  const int dx = falloff_dx(x);
+  const int dy = falloff_dy(y);
+  return static_cast<float>(std::min(
+      1.0, static_cast<double>(dx * dx + dy * dy) * static_cast<double>(kInverse576) * 0.75 + 0.25));
 }
-
-void build_start_falloff() { build_start_falloff_rows(0, MAP_X); }
-
-namespace {
-
-void dress_row(int x) {
-  for (int y = 0; y < MAP_Y; ++y) dress_column(x, y);
-}
-
-}  // namespace
 
 void add_surface_detail() {
   const std::vector<DetailFill> fills = prepare_detail_fills();
   // The column loop is serial, as every draw depends on the ones before,
-  // and a column reads the Fields only at its own cell. So Field rows are
-  // filled in chunks on every core, and the loop dresses each chunk's rows
-  // as soon as they are ready.
-  constexpr int kChunkRows = 8;
+  // and a column reads the Fields only at its own cell. So the Fields are
+  // filled a chunk of rows at a time on every core, and the loop dresses
+  // each chunk's rows as soon as they are ready. Chunks take turns in a few
+  // buffers, so the Fields never take more than those: the system hands
+  // out fresh memory slowly here.
+  const int buffers = 2 * core_count();
+  const std::unique_ptr<ChunkNoise[]> chunks(new ChunkNoise[static_cast<std::size_t>(buffers)]);
   std::vector<NoiseOctave::Scratch> scratch(static_cast<std::size_t>(core_count()));
   for_pieces_in_order(
-      MAP_X / kChunkRows,
-      [&fills, &scratch](int chunk, int slot) {
+      MAP_X / kChunkRows, buffers,
+      [&](int chunk, int slot) {
         fill_detail_rows(fills, chunk * kChunkRows, (chunk + 1) * kChunkRows,
+                         &chunks[static_cast<std::size_t>(chunk % buffers)],
                          &scratch[static_cast<std::size_t>(slot)]);
       },
-      [](int chunk) {
-        for (int x = chunk * kChunkRows; x < (chunk + 1) * kChunkRows; ++x) dress_row(x);
+      [&](int chunk) {
+        const ChunkNoise& noise = chunks[static_cast<std::size_t>(chunk % buffers)];
+        for (int r = 0; r < kChunkRows; ++r) {
+          const int x = chunk * kChunkRows + r;
+          const CoverNoiseRow row = row_of(noise, r);
+          for (int y = 0; y < MAP_Y; ++y) dress_column(x, y, row);
+        }
       });
 }
 

@@ -2,22 +2,8 @@
 #define VXLFORGE_MAPGEN_SURFACE_DETAIL_H_
 
 #include "mapgen/volume.h"
-#include "random/field.h"
 
 namespace vxlforge {
-
-// The pass's own Fields, kept for the whole run like every Field.
-extern Field start_falloff_field;      // 0.25 in the start regions, 1 from 24 cells away
-extern Field floor_gate_field;         // floor-level cover only where >= 0
-extern Field land_cover_field;         // raised ground: chance and lowest height factor
-extern Field floor_cover_field;        // floor level: the same, before gate and y factor
-extern Field land_span_fine_field;     // cover heights, raised ground
-extern Field land_span_coarse_field;
-extern Field floor_span_fine_field;    // cover heights, floor level
-extern Field floor_span_coarse_field;
-extern Field cover_red_field;          // colours of noise-coloured cover
-extern Field cover_green_field;
-extern Field cover_blue_field;
 
 // Dresses the coloured terrain: per column (x outer, y inner) maybe a cover
 // span standing on the ground (lifted clear of roads, thinned near the start
@@ -27,21 +13,36 @@ extern Field cover_blue_field;
 // of the stream never depends on what was written.
 void add_surface_detail();
 
-// The steps of the pass, in the order it runs them.
+// The steps of the pass.
 
 // Falloff of the cover chance around the two start regions (x up to 128 and
 // x from 384, y from 128 to 384): 0.25 inside, rising with the squared
-// distance to 1 at 24 cells. Draws nothing.
-void build_start_falloff();
+// distance to 1 at 24 cells.
+float start_falloff(int x, int y);
 
-// The same for rows first..last-1.
-void build_start_falloff_rows(int first, int last);
+// Row x of what the column loop reads besides the Volume and the road mask:
+// the falloff and the pass's noise Fields, each indexed by y. The pass
+// fills them a few rows at a time, just before the loop reads those rows,
+// and keeps only those rows.
+struct CoverNoiseRow {
+  const float* falloff;
+  const float* floor_gate;   // floor-level cover only where >= 0
+  const float* land_cover;   // raised ground: chance and lowest height factor
+  const float* floor_cover;  // floor level: the same, before gate and y factor
+  const float* land_span_fine;  // cover heights, raised ground
+  const float* land_span_coarse;
+  const float* floor_span_fine;  // cover heights, floor level
+  const float* floor_span_coarse;
+  const float* red;  // colours of noise-coloured cover
+  const float* green;
+  const float* blue;
+};
 
 // The cover span and the chance of a clump for one column, with its draws
 // in their fixed order: brightness, lower end, height Field, height factor,
 // colour source (three more when drawn), placement (two more on floor-level
 // ground when placed), clump test, then the clump's own.
-void dress_column(int x, int y);
+void dress_column(int x, int y, const CoverNoiseRow& noise);
 
 // A clump of 1 to 3 by 1 to 3 columns around (x, y), each cell filled with
 // a probability of 0.85 from z = 0 up to one or two voxels above `top`, the

@@ -199,7 +199,7 @@ constexpr int kTileColumns = 64;
 // `row` may hold the terms of a lattice row of this octave from an earlier
 // call, which are then used again.
 template <typename RunsOf>
-void fill_rows(const Octave& o, int first, int last, Field& field, LatticeRow* row,
+void fill_rows(const Octave& o, int first, int last, float* rows, LatticeRow* row,
                const RunsOf& runs_of) {
   AxisPoint points[FIELD_SIZE];
   for (int r = first; r < last; ++r) {
@@ -221,7 +221,7 @@ void fill_rows(const Octave& o, int first, int last, Field& field, LatticeRow* r
           const int from = std::max(run.first, c);
           const int to = std::min(run.last, c + kTileColumns);
           if (from >= to) continue;
-          float* out = &field[field_index(r, 0)];
+          float* out = rows + static_cast<std::ptrdiff_t>(r - first) * FIELD_SIZE;
           if (o.linear) {
             fill_columns<true>(o, h0, h1, point(r), from, to, out);
           } else {
@@ -298,15 +298,25 @@ NoiseOctave::NoiseOctave(NoiseOctave&&) noexcept = default;
 NoiseOctave& NoiseOctave::operator=(NoiseOctave&&) noexcept = default;
 
 void NoiseOctave::fill_rows(Field& field, int first, int last, Scratch* scratch) const {
+  fill_rows(field.data() + field_index(first, 0), first, last, scratch);
+}
+
+void NoiseOctave::fill_rows(float* rows, int first, int last, Scratch* scratch) const {
   static const ColumnRun kWholeRow[1] = {{0, FIELD_SIZE}};
-  vxlforge::fill_rows(prepared_->octave, first, last, field, &scratch->terms_->row,
+  vxlforge::fill_rows(prepared_->octave, first, last, rows, &scratch->terms_->row,
                       [](int) { return std::span<const ColumnRun>(kWholeRow); });
 }
 
 void NoiseOctave::fill_row_runs(Field& field, int first, int last,
                                 std::span<const std::vector<ColumnRun>> runs,
                                 Scratch* scratch) const {
-  vxlforge::fill_rows(prepared_->octave, first, last, field, &scratch->terms_->row,
+  fill_row_runs(field.data() + field_index(first, 0), first, last, runs, scratch);
+}
+
+void NoiseOctave::fill_row_runs(float* rows, int first, int last,
+                                std::span<const std::vector<ColumnRun>> runs,
+                                Scratch* scratch) const {
+  vxlforge::fill_rows(prepared_->octave, first, last, rows, &scratch->terms_->row,
                       [&runs, first](int r) {
                         return std::span<const ColumnRun>(runs[static_cast<std::size_t>(r - first)]);
                       });

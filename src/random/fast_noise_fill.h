@@ -62,11 +62,17 @@ class NoiseOctave {
   // at a time, for any number of octaves.
   void fill_rows(Field& field, int first, int last, Scratch* scratch) const;
 
+  // The same into rows kept elsewhere: row r of the Field at
+  // rows + (r - first) * FIELD_SIZE.
+  void fill_rows(float* rows, int first, int last, Scratch* scratch) const;
+
   // Like fill_rows, but overwrites only the cells of the runs given for
   // each row: runs[r - first] for row r, in increasing order and not
   // overlapping. Every other cell keeps what it held. For callers that read
   // a Field only where some condition holds.
   void fill_row_runs(Field& field, int first, int last,
+                     std::span<const std::vector<ColumnRun>> runs, Scratch* scratch) const;
+  void fill_row_runs(float* rows, int first, int last,
                      std::span<const std::vector<ColumnRun>> runs, Scratch* scratch) const;
 
  private:

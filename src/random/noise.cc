@@ -125,7 +125,11 @@ void field_add_scaled_rows(Field& dst, const Field& src, float k, int first, int
 }
 
 void field_add_scaled_cells(Field& dst, const Field& src, float k, int first, int last) {
-  for (int i = first; i < last; ++i) {
+  add_scaled(dst.data() + first, src.data() + first, k, last - first);
+}
+
+void add_scaled(float* dst, const float* src, float k, int count) {
+  for (int i = 0; i < count; ++i) {
     dst[i] = static_cast<float>(static_cast<double>(k) * static_cast<double>(src[i]) +
                                 static_cast<double>(dst[i]));
   }

@@ -45,6 +45,9 @@ void field_add_scaled_rows(Field& dst, const Field& src, float k, int first, int
 // The same for cells first..last-1 (positions r * 512 + c) only.
 void field_add_scaled_cells(Field& dst, const Field& src, float k, int first, int last);
 
+// The same for `count` values kept elsewhere: dst[i] = k * src[i] + dst[i].
+void add_scaled(float* dst, const float* src, float k, int count);
+
 // v clamped to 0..1, then eased with 3v^2 - 2v^3.
 double smoothstep01(float v);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 
 #include "mapgen/roads.h"
@@ -13,8 +14,7 @@ namespace vxlforge {
 namespace {
 
 TEST(StartFalloffTest, QuarterInsideTheRegionsAndOneFrom24CellsAway) {
-  build_start_falloff();
-  const auto at = [](int x, int y) { return start_falloff_field[field_index(x, y)]; };
+  const auto at = start_falloff;
   EXPECT_EQ(at(0, 128), 0.25f);
   EXPECT_EQ(at(128, 384), 0.25f);
   EXPECT_EQ(at(384, 200), 0.25f);
@@ -100,14 +100,28 @@ class DressColumnTest : public ::testing::Test {
   static constexpr int kY = 300;
   static constexpr Colour kGround = 0x80112233;
 
+  // The noise rows of row kX, set by hand at column kY.
+  struct Noise {
+    std::array<float, MAP_Y> falloff{}, floor_gate{}, land_cover{}, floor_cover{},
+        land_span_fine{}, land_span_coarse{}, floor_span_fine{}, floor_span_coarse{}, red{},
+        green{}, blue{};
+    CoverNoiseRow row() const {
+      return {falloff.data(),          floor_gate.data(),      land_cover.data(),
+              floor_cover.data(),      land_span_fine.data(),  land_span_coarse.data(),
+              floor_span_fine.data(),  floor_span_coarse.data(), red.data(),
+              green.data(),            blue.data()};
+    }
+  };
+  Noise noise_;
+
   void SetUp() override {
     clear();
-    const int c = column_index(kX, kY);
-    start_falloff_field[c] = 1.0f;
-    land_span_fine_field[c] = land_span_coarse_field[c] = 5.0f;
-    floor_span_fine_field[c] = floor_span_coarse_field[c] = 7.0f;
-    cover_red_field[c] = cover_green_field[c] = cover_blue_field[c] = 100.0f;
-    floor_gate_field[c] = 0.5f;
+    noise_ = Noise{};
+    noise_.falloff[kY] = 1.0f;
+    noise_.land_span_fine[kY] = noise_.land_span_coarse[kY] = 5.0f;
+    noise_.floor_span_fine[kY] = noise_.floor_span_coarse[kY] = 7.0f;
+    noise_.red[kY] = noise_.green[kY] = noise_.blue[kY] = 100.0f;
+    noise_.floor_gate[kY] = 0.5f;
   }
   void TearDown() override { clear(); }
 
@@ -116,19 +130,19 @@ class DressColumnTest : public ::testing::Test {
     std::memset(road_mask, 0, sizeof(road_mask));
   }
 
-  static void raised(int top, std::uint8_t road, float cover) {
+  void raised(int top, std::uint8_t road, float cover) {
     const int c = column_index(kX, kY);
     column_top[c] = top;
     road_mask[c] = road;
-    land_cover_field[c] = cover;
+    noise_.land_cover[kY] = cover;
     fill_column(kX, kY, 0, top, kGround);
   }
 
   // Draws made by dress_column after seeding with `seed`.
-  static std::uint64_t dress(int seed) {
+  std::uint64_t dress(int seed) const {
     rng_seed(seed);
     const std::uint64_t start = rng_draw_count();
-    dress_column(kX, kY);
+    dress_column(kX, kY, noise_.row());
     return rng_draw_count() - start;
   }
 
@@ -154,9 +168,9 @@ TEST_F(DressColumnTest, DrawsPerBranch) {
 
     clear();
     SetUp();
-    floor_cover_field[column_index(kX, kY)] = 1.0f;  // floor level, always placed
+    noise_.floor_cover[kY] = 1.0f;  // floor level, always placed
     ASSERT_TRUE(plain_count(dress(seed), 9)) << seed;
-    floor_gate_field[column_index(kX, kY)] = -0.1f;  // gate closed: never placed
+    noise_.floor_gate[kY] = -0.1f;  // gate closed: never placed
     ASSERT_TRUE(plain_count(dress(seed), 7)) << seed;
   }
 }
