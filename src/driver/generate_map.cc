@@ -17,17 +17,11 @@ namespace {
 
 // Every big fixed array of a run, for the huge-page advice.
 std::vector<FixedArray> fixed_arrays() {
-  std::vector<FixedArray> arrays = {
-      {column_solid, sizeof(column_solid)},
-      {column_colours, sizeof(column_colours)},
-      {column_top, sizeof(column_top)},
-      {road_mask, sizeof(road_mask)},
+  return {
+      {column_solid, sizeof(column_solid)}, {column_colours, sizeof(column_colours)},
+      {column_top, sizeof(column_top)},     {road_mask, sizeof(road_mask)},
+      {height_field.data(), sizeof(height_field)},
   };
-  for (const Field* field :
-        {&height_field, &base_field, &detail_field}) {
-    arrays.push_back({field->data(), sizeof(Field)});
-  }
-  return arrays;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "mapgen/heightmap.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "mapgen/shared_fields.h"
 #include "mapgen/terrain_colour.h"
@@ -20,10 +21,12 @@ constexpr float kBumpScale = 0.00015625f;  // single precision on purpose
 // Every step of the pass up to the colouring works cell by cell, and the
 // fills draw nothing: so each stage makes all its draws first, in their
 // order, and then runs its steps on chunks of rows that both threads take
-// in turn, while the rows are still in the caches. 32 rows of the three
-// Fields fit the second-level cache, and a chunk builds the lattice terms
-// of each octave afresh, so fewer, larger chunks do less of that.
+// in turn, while the rows are still in the caches. 32 rows of the Fields
+// fit the second-level cache, and a chunk builds the lattice terms of each
+// octave afresh, so fewer, larger chunks do less of that.
 constexpr int kChunks = 16;
+constexpr int kChunkRows = FIELD_SIZE / kChunks;
+constexpr int kChunkCells = kChunkRows * FIELD_SIZE;
 
 // Octaves of the base relief and detail stages draw all three offsets,
 // z first, then y, then x.
@@ -47,58 +50,96 @@ double bump(int d) {
   return 4.0 - static_cast<double>(std::min(d, 6400)) * static_cast<double>(kBumpScale) * 4.0;
 }
 
-// Octaves 1 to 4 into detail_field, height_field serving as scratch.
+// The working Fields of one chunk of rows: every value in them is made and
+// used within the chunk, so only a chunk's rows of them are kept, per
+// thread, where the caches hold them. Row r of the chunk at r * FIELD_SIZE.
+struct ChunkRows {
+  float base[kChunkCells];
+  float detail[kChunkCells];
+};
+
+// Rows first..last-1 of height_field, from its row `first` on.
+float* height_rows(int first) { return height_field.data() + field_index(first, 0); }
+
+// dst += k * src over a chunk of `rows` rows.
+void add_rows(float* dst, const float* src, float k, int rows) {
+  add_scaled(dst, src, k, rows * FIELD_SIZE);
+}
+
+// Octaves 1 to 4 summed into the chunk's detail, height_field serving as
+// scratch.
 struct BaseRelief {
   NoiseOctave o1 = octave(2, -3.0f, 3.0f, 0.0f);
   NoiseOctave o2 = octave(4, -5.0f, 5.0f, 0.0f);
   NoiseOctave o3 = octave(8, -6.0f, 6.0f, 0.0f);
   NoiseOctave o4 = octave(16, -4.0f, 4.0f, 0.0f);
 
-  void add(int first, int last, NoiseOctave::Scratch* s) const {
-    o1.fill_rows(detail_field, first, last, s);
-    o2.fill_rows(height_field, first, last, s);
-    field_add_scaled_rows(detail_field, height_field, 1.0f, first, last);
-    o3.fill_rows(height_field, first, last, s);
-    field_add_scaled_rows(detail_field, height_field, 1.0f, first, last);
-    o4.fill_rows(height_field, first, last, s);
-    field_add_scaled_rows(detail_field, height_field, 1.0f, first, last);
+  void add(int first, int last, ChunkRows* w, NoiseOctave::Scratch* s) const {
+    float* h = height_rows(first);
+    const int rows = last - first;
+    o1.fill_rows(w->detail, first, last, s);
+    for (const NoiseOctave* o : {&o2, &o3, &o4}) {
+      o->fill_rows(h, first, last, s);
+      add_rows(w->detail, h, 1.0f, rows);
+    }
   }
 };
 
-// Octaves 5 and 6, summed into a cleared detail_field.
+// Octaves 5 and 6, summed into the chunk's cleared detail.
 struct Detail {
   NoiseOctave o5 = octave(32, 0.0f, 8.0f, 0.5f);
   NoiseOctave o6 = octave(64, 0.0f, 3.0f, 0.0f);
 
-  void add(int first, int last, NoiseOctave::Scratch* s) const {
-    std::fill(&detail_field[field_index(first, 0)], &detail_field[field_index(last, 0)], 0.0f);
-    o5.fill_rows(height_field, first, last, s);
-    field_add_scaled_rows(detail_field, height_field, 1.0f, first, last);
-    o6.fill_rows(height_field, first, last, s);
-    field_add_scaled_rows(detail_field, height_field, 1.0f, first, last);
+  void add(int first, int last, ChunkRows* w, NoiseOctave::Scratch* s) const {
+    float* h = height_rows(first);
+    const int rows = last - first;
+    std::fill(w->detail, w->detail + rows * FIELD_SIZE, 0.0f);
+    for (const NoiseOctave* o : {&o5, &o6}) {
+      o->fill_rows(h, first, last, s);
+      add_rows(w->detail, h, 1.0f, rows);
+    }
   }
 };
 
-void build_base_shape(int first, int last) {
+// Octaves 7 to 9 (the fine relief) or 10 to 12 (the colour relief): the
+// first into the chunk's detail, the other two each added to it through
+// the chunk's base, then height_field += k * detail.
+struct Relief {
+  NoiseOctave first_octave, second_octave, third_octave;
+
+  void add(int first, int last, float k, ChunkRows* w, NoiseOctave::Scratch* s) const {
+    const int rows = last - first;
+    first_octave.fill_rows(w->detail, first, last, s);
+    for (const NoiseOctave* o : {&second_octave, &third_octave}) {
+      o->fill_rows(w->base, first, last, s);
+      add_rows(w->detail, w->base, 1.0f, rows);
+    }
+    add_rows(height_rows(first), w->detail, k, rows);
+  }
+};
+
+void build_base_shape(int first, int last, ChunkRows* w) {
   for (int x = first; x < last; ++x) {
     for (int y = 0; y < FIELD_SIZE; ++y) {
-      base_field[field_index(x, y)] = base_shape_cell(x, y, detail_field[field_index(x, y)]);
+      const int i = (x - first) * FIELD_SIZE + y;
+      w->base[i] = base_shape_cell(x, y, w->detail[i]);
     }
   }
 }
 
-void blend_detail_into_base(int first, int last) {
-  for (int i = first * FIELD_SIZE; i < last * FIELD_SIZE; ++i) {
-    height_field[i] = blended_height(base_field[i], detail_field[i]);
-  }
+void blend_detail_into_base(int first, int last, const ChunkRows& w) {
+  float* h = height_rows(first);
+  for (int i = 0; i < (last - first) * FIELD_SIZE; ++i) h[i] = blended_height(w.base[i], w.detail[i]);
 }
 
-// Runs step(first, last, scratch) on every chunk of rows, on all cores.
+// Runs step(first, last, working rows, scratch) on every chunk of rows, on
+// all cores.
 template <typename Step>
 void for_row_chunks(const Step& step) {
   for_row_slices(FIELD_SIZE, kChunks, [&step](int, int first, int last) {
     thread_local NoiseOctave::Scratch scratch;
-    step(first, last, &scratch);
+    thread_local const std::unique_ptr<ChunkRows> rows = std::make_unique<ChunkRows>();
+    step(first, last, rows.get(), &scratch);
   });
 }
 
@@ -119,32 +160,12 @@ float blended_height(float base, float detail) {
   return h > kMaxBlendedHeight ? kMaxBlendedHeight : h;
 }
 
-FineRelief::FineRelief()
-    : o7(relief_octave(64, -0.5f, 0.5f)),
-      o8(relief_octave(128, 0.0f, 1.0f)),
-      o9(relief_octave(256, 0.0f, -1.0f)) {}
-
-void add_fine_relief(const FineRelief& relief, int first, int last,
-                     NoiseOctave::Scratch* scratch) {
-  relief.o7.fill_rows(detail_field, first, last, scratch);
-  relief.o8.fill_rows(base_field, first, last, scratch);
-  field_add_scaled_rows(detail_field, base_field, 1.0f, first, last);
-  relief.o9.fill_rows(base_field, first, last, scratch);
-  field_add_scaled_rows(detail_field, base_field, 1.0f, first, last);
-  field_add_scaled_rows(height_field, detail_field, 1.0f, first, last);
-}
-
 void add_colour_relief() {
-  const NoiseOctave o10 = relief_octave(32, 0.0f, 1.0f);
-  const NoiseOctave o11 = relief_octave(128, 0.0f, 0.2f);
-  const NoiseOctave o12 = relief_octave(256, 0.0f, 0.083333336f);
-  for_row_chunks([&](int first, int last, NoiseOctave::Scratch* s) {
-    o10.fill_rows(detail_field, first, last, s);
-    o11.fill_rows(base_field, first, last, s);
-    field_add_scaled_rows(detail_field, base_field, 1.0f, first, last);
-    o12.fill_rows(base_field, first, last, s);
-    field_add_scaled_rows(detail_field, base_field, 1.0f, first, last);
-    field_add_scaled_rows(height_field, detail_field, 2.0f, first, last);
+  // The draws of octaves 10 to 12, in order.
+  const Relief relief{relief_octave(32, 0.0f, 1.0f), relief_octave(128, 0.0f, 0.2f),
+                      relief_octave(256, 0.0f, 0.083333336f)};
+  for_row_chunks([&](int first, int last, ChunkRows* w, NoiseOctave::Scratch* s) {
+    relief.add(first, last, 2.0f, w, s);
   });
 }
 
@@ -152,13 +173,14 @@ void build_terrain_heights() {
   // The draws of octaves 1 to 9, in order.
   const BaseRelief base_relief;
   const Detail detail;
-  const FineRelief fine_relief;
-  for_row_chunks([&](int first, int last, NoiseOctave::Scratch* s) {
-    base_relief.add(first, last, s);
-    build_base_shape(first, last);
-    detail.add(first, last, s);
-    blend_detail_into_base(first, last);  // held at 25 as it goes
-    add_fine_relief(fine_relief, first, last, s);
+  const Relief fine_relief{relief_octave(64, -0.5f, 0.5f), relief_octave(128, 0.0f, 1.0f),
+                           relief_octave(256, 0.0f, -1.0f)};
+  for_row_chunks([&](int first, int last, ChunkRows* w, NoiseOctave::Scratch* s) {
+    base_relief.add(first, last, w, s);
+    build_base_shape(first, last, w);
+    detail.add(first, last, w, s);
+    blend_detail_into_base(first, last, *w);  // held at 25 as it goes
+    fine_relief.add(first, last, 1.0f, w, s);
   });
 }
 

@@ -1,8 +1,6 @@
 #ifndef VXLFORGE_MAPGEN_HEIGHTMAP_H_
 #define VXLFORGE_MAPGEN_HEIGHTMAP_H_
 
-#include "random/fast_noise_fill.h"
-
 namespace vxlforge {
 
 // The first generation pass. Builds height_field from twelve octaves of
@@ -26,17 +24,6 @@ float base_shape_cell(int x, int y, float relief);
 // (base 0 or less) keeps a quarter of the detail, high ground (base 4 or
 // more) all of it, smoothly in between; held at 25 at most.
 float blended_height(float base, float detail);
-
-// Octaves 7 to 9, prepared with their three draws.
-struct FineRelief {
-  FineRelief();
-  NoiseOctave o7, o8, o9;
-};
-
-// Rows first..last-1 of octaves 7 to 9: relief between -1.5 and 1.5 added
-// to height_field.
-void add_fine_relief(const FineRelief& relief, int first, int last,
-                     NoiseOctave::Scratch* scratch);
 
 // Octaves 10 to 12: twice a relief of 0 to about 1.28 added to
 // height_field after voxelisation, so it shifts only the colours.

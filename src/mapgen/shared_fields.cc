@@ -3,7 +3,5 @@
 namespace vxlforge {
 
 Field height_field;
-Field base_field;
-Field detail_field;
 
 }  // namespace vxlforge

@@ -5,13 +5,11 @@
 
 namespace vxlforge {
 
-// Fields that several passes share. height_field ends as the terrain height
-// in voxels that voxelise and the colouring read; base_field and
-// detail_field are working space of the heightmap pass, and detail_field is
-// scratch again for the surface detail pass.
+// The Field that several passes share: it ends as the terrain height in
+// voxels that voxelise and the colouring read. (The heightmap pass keeps
+// its working Fields a chunk of rows at a time, and the surface detail pass
+// its own.)
 extern Field height_field;
-extern Field base_field;
-extern Field detail_field;
 
 }  // namespace vxlforge
 
