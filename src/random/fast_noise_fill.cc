@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 #include <memory>
 #include <vector>
 
@@ -64,6 +67,11 @@ struct Octave {
     std::int32_t y_index[2];  // masked lattice index of the corners j = 0, 1
   };
   std::vector<Segment> segments;
+  // For each block of 8 columns: its first column's segment, and each
+  // column's segment counted from that one (0 to 7, as a block of 8
+  // columns spans at most 8 segments).
+  std::int32_t block_segment[FIELD_SIZE / 8];
+  alignas(32) std::int32_t block_offsets[FIELD_SIZE / 8][8];
   alignas(32) float dy[2][FIELD_SIZE];  // fraction for j = 0 and j = 1
   double fade_y[FIELD_SIZE];
   // Along the third coordinate, constant for the fill.
@@ -96,56 +104,103 @@ struct LatticeRow {
   const LatticeHalf* corner_half[2] = {nullptr, nullptr};  // for i = 0 and 1
 };
 
-// One corner's terms for the n columns of one segment. Fills with 128 or
-// 256 cells have segments of 2 to 4 columns, too short for the vector
-// loop's set-up, so those get a plain one.
-inline void segment_terms(const float* __restrict dy, int n, float gx, float gy, float gz_term,
-                          float* __restrict partial, float* __restrict gx_out) {
-  if (n <= 4) {
-    for (int c = 0; c < n; ++c) {
-      partial[c] = dy[c] * gy + gz_term;
-      gx_out[c] = gx;
-    }
-    return;
-  }
-  for (int c = 0; c < n; ++c) {
-    partial[c] = dy[c] * gy + gz_term;
-    gx_out[c] = gx;
-  }
-}
+// The gradient of one corner of every segment, as the three components the
+// terms need: gx, gy and dz * gz (exact, as gz is -1, 0 or 1). Eight
+// entries past the last segment are read, never used.
+struct SegmentGradients {
+  alignas(32) float gx[FIELD_SIZE + 8];
+  alignas(32) float gy[FIELD_SIZE + 8];
+  alignas(32) float gz_term[FIELD_SIZE + 8];
+};
 
-// partial = (dy * gy) + (dz * gz) is, like a corner value, one rounding of
-// a sum of two signed fractions (or just one of them), so it is summed in
-// single precision, eight columns at a time where the processor has wider
-// vectors. The corner gradients are hashed first, for all corners of a
-// segment together, so the loops over columns do nothing else.
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
-__attribute__((target_clones("avx2", "default")))
-#endif
-void build_half(const Octave& o, std::int32_t x_index, LatticeHalf* half) {
+void hash_gradients(const Octave& o, std::int32_t x_index, SegmentGradients (&g)[4]) {
   const int hx = perm_table[x_index];
   const int segments = static_cast<int>(o.segments.size());
-  std::uint8_t gradient[4][FIELD_SIZE];  // per corner, per segment
   for (int s = 0; s < segments; ++s) {
     const Octave::Segment& segment = o.segments[static_cast<std::size_t>(s)];
     for (int j = 0; j < 2; ++j) {
       const int hxy = perm_table[hx + segment.y_index[j]];
       for (int k = 0; k < 2; ++k) {
-        gradient[j + 2 * k][s] = grad_index_table[perm_table[hxy + o.z_index[k]] & 63];
+        const float* basis = grad_basis[grad_index_table[perm_table[hxy + o.z_index[k]] & 63]];
+        SegmentGradients& corner = g[j + 2 * k];
+        corner.gx[s] = basis[0];
+        corner.gy[s] = basis[1];
+        corner.gz_term[s] = o.dz[k] * basis[2];
       }
     }
   }
+  for (SegmentGradients& corner : g) {
+    std::fill(corner.gx + segments, corner.gx + segments + 8, 0.0f);
+    std::fill(corner.gy + segments, corner.gy + segments + 8, 0.0f);
+    std::fill(corner.gz_term + segments, corner.gz_term + segments + 8, 0.0f);
+  }
+}
+
+// partial = (dy * gy) + (dz * gz) is, like a corner value, one rounding of
+// a sum of two signed fractions (or just one of them), so it is summed in
+// single precision.
+void spread_terms(const Octave& o, const SegmentGradients (&g)[4], LatticeHalf* half) {
   for (int corner = 0; corner < 4; ++corner) {
-    const int j = corner & 1;
-    const float dz = o.dz[corner >> 1];
-    for (int s = 0; s < segments; ++s) {
-      const Octave::Segment& segment = o.segments[static_cast<std::size_t>(s)];
-      const float* g = grad_basis[gradient[corner][s]];
-      // dz * g[2] is exact: g[2] is -1, 0 or 1.
-      segment_terms(&o.dy[j][segment.first], segment.last - segment.first, g[0], g[1], dz * g[2],
-                    &half->partial[corner][segment.first], &half->gx[corner][segment.first]);
+    const float* dy = o.dy[corner & 1];
+    for (const Octave::Segment& segment : o.segments) {
+      const int s = static_cast<int>(&segment - o.segments.data());
+      for (int c = segment.first; c < segment.last; ++c) {
+        half->partial[corner][c] = dy[c] * g[corner].gy[s] + g[corner].gz_term[s];
+        half->gx[corner][c] = g[corner].gx[s];
+      }
     }
   }
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define VXLFORGE_WIDE_TERMS 1
+// The same eight columns at a time: each column picks its segment's
+// gradient out of the eight segments from its block's first one. Segments
+// are often only 2 or 4 columns long, too short for a loop per segment.
+__attribute__((target("avx2"))) void spread_terms_wide(const Octave& o,
+                                                       const SegmentGradients (&g)[4],
+                                                       LatticeHalf* half) {
+  for (int corner = 0; corner < 4; ++corner) {
+    const float* dy = o.dy[corner & 1];
+    const SegmentGradients& gc = g[corner];
+    for (int b = 0; b < FIELD_SIZE / 8; ++b) {
+      const int s = o.block_segment[b];
+      const __m256i pick =
+          _mm256_load_si256(reinterpret_cast<const __m256i*>(o.block_offsets[b]));
+      const __m256 gx = _mm256_permutevar8x32_ps(_mm256_loadu_ps(gc.gx + s), pick);
+      const __m256 gy = _mm256_permutevar8x32_ps(_mm256_loadu_ps(gc.gy + s), pick);
+      const __m256 gz_term = _mm256_permutevar8x32_ps(_mm256_loadu_ps(gc.gz_term + s), pick);
+      const __m256 product = _mm256_mul_ps(_mm256_load_ps(dy + 8 * b), gy);
+      _mm256_store_ps(half->partial[corner] + 8 * b, _mm256_add_ps(product, gz_term));
+      _mm256_store_ps(half->gx[corner] + 8 * b, gx);
+    }
+  }
+}
+#endif
+
+std::atomic<bool> wide_terms_allowed{true};
+
+bool wide_terms() {
+#ifdef VXLFORGE_WIDE_TERMS
+  static const bool available = __builtin_cpu_supports("avx2");
+  return available && wide_terms_allowed.load(std::memory_order_relaxed);
+#else
+  return false;
+#endif
+}
+
+void build_half(const Octave& o, std::int32_t x_index, LatticeHalf* half) {
+  SegmentGradients gradients[4];
+  hash_gradients(o, x_index, gradients);
+#ifdef VXLFORGE_WIDE_TERMS
+  if (wide_terms()) {
+    spread_terms_wide(o, gradients, half);
+  } else {
+    spread_terms(o, gradients, half);
+  }
+#else
+  spread_terms(o, gradients, half);
+#endif
   half->octave = o.id;
   half->x_index = x_index;
 }
@@ -293,6 +348,9 @@ void prepare(Octave* o, std::int32_t cells_x, std::int32_t cells_y, float lo, fl
       previous_cell = py.cell;
     }
     o->segments.back().last = c + 1;
+    const std::int32_t segment = static_cast<std::int32_t>(o->segments.size()) - 1;
+    if (c % 8 == 0) o->block_segment[c / 8] = segment;
+    o->block_offsets[c / 8][c % 8] = segment - o->block_segment[c / 8];
     o->dy[0][c] = py.frac;
     o->dy[1][c] = py.frac1;
     o->fade_y[c] = static_cast<double>(py.fade);
@@ -355,6 +413,8 @@ void NoiseOctave::fill_row_runs(float* rows, int first, int last,
                         return std::span<const ColumnRun>(runs[static_cast<std::size_t>(r - first)]);
                       });
 }
+
+void allow_wide_noise_terms(bool allowed) { wide_terms_allowed.store(allowed); }
 
 void fill_noise_field_fast(Field& field, std::int32_t cells_x, std::int32_t cells_y,
                            float lo, float hi, float sharpen, float offset_x,
