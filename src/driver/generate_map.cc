@@ -9,6 +9,7 @@
 #include "mapgen/surface_detail.h"
 #include "mapgen/shared_fields.h"
 #include "mapgen/volume.h"
+#include "random/parallel_rows.h"
 #include "vxl/vxl_writer.h"
 
 namespace vxlforge {
@@ -28,8 +29,15 @@ std::vector<FixedArray> fixed_arrays() {
 
 void generate_map() {
   advise_huge_pages(fixed_arrays());
-  build_heightmap();
+  // The heightmap's draws come first and the roads' next; the roads read
+  // nothing the heightmap writes. So the roads are built first, on this
+  // thread, while the worker threads start (which can take milliseconds on
+  // a virtual machine whose other processors sit idle), and the heightmap's
+  // fills, which share out over every core, come after.
+  start_workers();
+  const HeightmapDraws heightmap_draws;
   build_road_mask();
+  build_heightmap(heightmap_draws);
   add_surface_detail();
   draw_start_regions();
 }

@@ -160,35 +160,59 @@ float blended_height(float base, float detail) {
   return h > kMaxBlendedHeight ? kMaxBlendedHeight : h;
 }
 
-void add_colour_relief() {
-  // The draws of octaves 10 to 12, in order.
-  const Relief relief{relief_octave(32, 0.0f, 1.0f), relief_octave(128, 0.0f, 0.2f),
-                      relief_octave(256, 0.0f, 0.083333336f)};
-  for_row_chunks([&](int first, int last, ChunkRows* w, NoiseOctave::Scratch* s) {
+namespace {
+
+// Octaves 1 to 9, drawn in order.
+struct TerrainOctaves {
+  BaseRelief base_relief;
+  Detail detail;
+  Relief fine_relief{relief_octave(64, -0.5f, 0.5f), relief_octave(128, 0.0f, 1.0f),
+                     relief_octave(256, 0.0f, -1.0f)};
+};
+
+// Octaves 10 to 12, drawn in order.
+Relief colour_relief() {
+  return Relief{relief_octave(32, 0.0f, 1.0f), relief_octave(128, 0.0f, 0.2f),
+                relief_octave(256, 0.0f, 0.083333336f)};
+}
+
+void build_terrain_heights(const TerrainOctaves& o) {
+  for_row_chunks([&o](int first, int last, ChunkRows* w, NoiseOctave::Scratch* s) {
+    o.base_relief.add(first, last, w, s);
+    build_base_shape(first, last, w);
+    o.detail.add(first, last, w, s);
+    blend_detail_into_base(first, last, *w);  // held at 25 as it goes
+    o.fine_relief.add(first, last, 1.0f, w, s);
+  });
+}
+
+void add_colour_relief(const Relief& relief) {
+  for_row_chunks([&relief](int first, int last, ChunkRows* w, NoiseOctave::Scratch* s) {
     relief.add(first, last, 2.0f, w, s);
   });
 }
 
-void build_terrain_heights() {
-  // The draws of octaves 1 to 9, in order.
-  const BaseRelief base_relief;
-  const Detail detail;
-  const Relief fine_relief{relief_octave(64, -0.5f, 0.5f), relief_octave(128, 0.0f, 1.0f),
-                           relief_octave(256, 0.0f, -1.0f)};
-  for_row_chunks([&](int first, int last, ChunkRows* w, NoiseOctave::Scratch* s) {
-    base_relief.add(first, last, w, s);
-    build_base_shape(first, last, w);
-    detail.add(first, last, w, s);
-    blend_detail_into_base(first, last, *w);  // held at 25 as it goes
-    fine_relief.add(first, last, 1.0f, w, s);
-  });
-}
+}  // namespace
 
-void build_heightmap() {
-  build_terrain_heights();
+struct HeightmapDraws::Octaves {
+  TerrainOctaves terrain;
+  Relief colour = colour_relief();
+};
+
+HeightmapDraws::HeightmapDraws() : octaves_(std::make_unique<Octaves>()) {}
+HeightmapDraws::~HeightmapDraws() = default;
+
+void add_colour_relief() { add_colour_relief(colour_relief()); }
+
+void build_terrain_heights() { build_terrain_heights(TerrainOctaves{}); }
+
+void build_heightmap(const HeightmapDraws& draws) {
+  build_terrain_heights(draws.octaves_->terrain);
   voxelise();
-  add_colour_relief();
+  add_colour_relief(draws.octaves_->colour);
   colour_terrain(4, 32);
 }
+
+void build_heightmap() { build_heightmap(HeightmapDraws()); }
 
 }  // namespace vxlforge

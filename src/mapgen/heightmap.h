@@ -1,6 +1,8 @@
 #ifndef VXLFORGE_MAPGEN_HEIGHTMAP_H_
 #define VXLFORGE_MAPGEN_HEIGHTMAP_H_
 
+#include <memory>
+
 namespace vxlforge {
 
 // The first generation pass. Builds height_field from twelve octaves of
@@ -9,6 +11,26 @@ namespace vxlforge {
 // last relief that only the colouring sees, and colours the terrain. Makes
 // exactly 24 draws.
 void build_heightmap();
+
+// The pass's 24 draws, made in their order when this is constructed: the
+// twelve octaves, ready to fill.
+class HeightmapDraws {
+ public:
+  HeightmapDraws();
+  ~HeightmapDraws();
+  HeightmapDraws(const HeightmapDraws&) = delete;
+  HeightmapDraws& operator=(const HeightmapDraws&) = delete;
+
+ private:
+  friend void build_heightmap(const HeightmapDraws& draws);
+  struct Octaves;
+  std::unique_ptr<Octaves> octaves_;
+};
+
+// The pass with its draws made beforehand; draws nothing itself. The fills
+// read nothing the draws after them could change, so a caller may make
+// later draws in between.
+void build_heightmap(const HeightmapDraws& draws);
 
 // The pass up to its voxelisation, in order: base relief, base shape,
 // detail, blend, clamp at 25, fine relief. height_field then holds what

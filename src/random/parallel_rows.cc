@@ -101,6 +101,10 @@ int core_count() {
   return cores;
 }
 
+void start_workers() {
+  if (core_count() > 1) pool();
+}
+
 void for_row_slices(int rows, int slices, const std::function<void(int, int, int)>& work) {
   slices = std::clamp(slices, 1, std::max(rows, 1));
   if (slices == 1 || core_count() == 1) {

@@ -8,6 +8,10 @@ namespace vxlforge {
 // Threads to use for work split by rows: one per core.
 int core_count();
 
+// Starts the worker threads now rather than at the first parallel step, so
+// that they are running by the time it comes.
+void start_workers();
+
 // Calls work(slice, first, last) for `slices` contiguous, disjoint slices
 // numbered from 0 that cover rows 0..rows-1 in order, and returns when all
 // are done. The calling thread takes part; the rest run on worker threads
