@@ -176,13 +176,17 @@ Relief colour_relief() {
                 relief_octave(256, 0.0f, 0.083333336f)};
 }
 
-void build_terrain_heights(const TerrainOctaves& o) {
-  for_row_chunks([&o](int first, int last, ChunkRows* w, NoiseOctave::Scratch* s) {
+// The heights up to the fine relief; with `voxelise` the chunk's rows are
+// voxelised as soon as their heights are final, while they are in the
+// caches.
+void build_terrain_heights(const TerrainOctaves& o, bool voxelise) {
+  for_row_chunks([&o, voxelise](int first, int last, ChunkRows* w, NoiseOctave::Scratch* s) {
     o.base_relief.add(first, last, w, s);
     build_base_shape(first, last, w);
     o.detail.add(first, last, w, s);
     blend_detail_into_base(first, last, *w);  // held at 25 as it goes
     o.fine_relief.add(first, last, 1.0f, w, s);
+    if (voxelise) voxelise_rows(first, last);
   });
 }
 
@@ -204,11 +208,10 @@ HeightmapDraws::~HeightmapDraws() = default;
 
 void add_colour_relief() { add_colour_relief(colour_relief()); }
 
-void build_terrain_heights() { build_terrain_heights(TerrainOctaves{}); }
+void build_terrain_heights() { build_terrain_heights(TerrainOctaves{}, false); }
 
 void build_heightmap(const HeightmapDraws& draws) {
-  build_terrain_heights(draws.octaves_->terrain);
-  voxelise();
+  build_terrain_heights(draws.octaves_->terrain, true);
   add_colour_relief(draws.octaves_->colour);
   colour_terrain(4, 32);
 }

@@ -66,25 +66,27 @@ void clear_colours() {
 
 void voxelise() {
   // Columns are independent: rows of x are voxelised in parallel.
-  for_row_slices(MAP_X, core_count(), [](int, int first, int last) {
-    for (int x = first; x < last; ++x) {
-      for (int y = 0; y < MAP_Y; ++y) {
-        const float h = height_field[column_index(x, y)];
-        // Clamped in float before the conversion, so huge heights cannot
-        // overflow it; the same as truncating first and clamping after.
-        int top;
-        if (h < 0.0f) {
-          top = 0;
-        } else if (h >= 62.0f) {
-          top = 62;
-        } else {
-          top = static_cast<int>(h);
-        }
-        column_top[column_index(x, y)] = top;
-        column_solid[column_index(x, y)] = (std::uint64_t{2} << top) - 1u;  // z = 0..top
+  for_row_slices(MAP_X, core_count(), [](int, int first, int last) { voxelise_rows(first, last); });
+}
+
+void voxelise_rows(int first, int last) {
+  for (int x = first; x < last; ++x) {
+    for (int y = 0; y < MAP_Y; ++y) {
+      const float h = height_field[column_index(x, y)];
+      // Clamped in float before the conversion, so huge heights cannot
+      // overflow it; the same as truncating first and clamping after.
+      int top;
+      if (h < 0.0f) {
+        top = 0;
+      } else if (h >= 62.0f) {
+        top = 62;
+      } else {
+        top = static_cast<int>(h);
       }
+      column_top[column_index(x, y)] = top;
+      column_solid[column_index(x, y)] = (std::uint64_t{2} << top) - 1u;  // z = 0..top
     }
-  });
+  }
 }
 
 void fill_column(int x, int y, int z0, int z1, Colour c) {

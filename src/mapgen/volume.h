@@ -98,6 +98,9 @@ void clear_colours();
 // rest air. Colours are left as they were.
 void voxelise();
 
+// The same for rows first..last-1 only. Rows are independent.
+void voxelise_rows(int first, int last);
+
 // Sets voxels z0..z1 (inclusive) of column (x, y) to `c`, solid when c is
 // non-zero, air otherwise; nothing when z1 < z0. Voxels outside the Volume
 // (a column off the map, z below 0 or above 63) are skipped and the rest of
