@@ -6,9 +6,9 @@
 
 namespace vxlforge {
 
-// A run touches about 100 MiB of fresh memory, and faulting it in 4 KiB at
-// a time costs the kernel more than it costs to generate the map. 2 MiB
-// pages cut that by a factor of about six where the system offers them.
+// Every page of a run's fixed arrays is fresh memory, and faulting it in
+// 4 KiB at a time costs the kernel more than zeroing it. 2 MiB pages cut
+// that by a factor of about six where the system offers them.
 
 // The size of a huge page where the system offers them.
 constexpr std::size_t kHugePageSize = std::size_t{2} << 20;
@@ -21,7 +21,7 @@ struct FixedArray {
 
 // Asks the system to back with huge pages every 2 MiB page of memory that
 // the given arrays fill at least three quarters of, so that the big
-// fixed arrays (the Volume, the Fields, the writer's tables) fault in 2 MiB
+// fixed arrays (the Volume, height_field, the road mask) fault in 2 MiB
 // at a time. A page that holds mostly other, small variables keeps small
 // pages: as a huge page it would take 2 MiB of memory for a few bytes.
 // Only a hint, refused silently where unsupported; changes no value. Call

@@ -12,7 +12,7 @@ namespace vxlforge {
 // from the top (0) to the bottom (63), the other way round from the Volume:
 // file height h is the Volume's voxel z = 63 - h. The encoders read each
 // column in that reversed order as they go, so the Volume itself is never
-// changed (turning 80 MiB around in place would cost more than encoding).
+// changed.
 
 // True when the voxel at file height z of column (x, y) is solid and touches air:
 // one of its six face neighbours inside the map is air, or it is at height 0,
