@@ -135,15 +135,17 @@ std::uint8_t* encode_rows(int y_first, int y_last, std::uint8_t* out) {
   return out;
 }
 
-// Encodes the whole file in pieces and hands each piece's bytes to
-// `consume(bytes, size)` in file order, one piece at a time. The pieces take
-// turns in a few buffers, each with room for the longest possible piece;
-// only what is written is ever touched, and a buffer is used again once its
-// piece is written, so little fresh memory is needed.
+// Room for the pieces to take turns in: a few buffers, each with room for
+// the longest possible piece. Only what is written is ever touched, and a
+// buffer is used again once its piece is written, so little fresh memory is
+// needed.
+MappedBytes piece_room() { return MappedBytes(kMaxPieceBytes * 2 * static_cast<std::size_t>(core_count())); }
+
+// Encodes the whole file in pieces in `room` and hands each piece's bytes
+// to `consume(bytes, size)` in file order, one piece at a time.
 template <typename Consume>
-void encode_pieces(const Consume& consume) {
-  const int buffers = 2 * core_count();
-  const MappedBytes room(kMaxPieceBytes * static_cast<std::size_t>(buffers));
+void encode_pieces(const MappedBytes& room, const Consume& consume) {
+  const int buffers = static_cast<int>(room.size() / kMaxPieceBytes);
   const auto buffer = [&room, buffers](int piece) {
     return room.data() + static_cast<std::size_t>(piece % buffers) * kMaxPieceBytes;
   };
@@ -173,15 +175,19 @@ void encode_column(int x, int y, std::vector<std::uint8_t>* out) {
 
 void encode_vxl(std::vector<std::uint8_t>* out) {
   out->clear();
-  encode_pieces([out](const std::uint8_t* bytes, std::size_t size) {
+  encode_pieces(piece_room(), [out](const std::uint8_t* bytes, std::size_t size) {
     out->insert(out->end(), bytes, bytes + size);
   });
 }
 
 bool write_vxl(const char* path, std::string* reason) {
+  // Memory first: should it run out, no temporary file has been made yet.
+  const MappedBytes room = piece_room();
   ReplacingFile file;
   if (!file.open(path)) return file.finish(reason);
-  encode_pieces([&file](const std::uint8_t* bytes, std::size_t size) { file.append(bytes, size); });
+  encode_pieces(room, [&file](const std::uint8_t* bytes, std::size_t size) {
+    file.append(bytes, size);
+  });
   return file.finish(reason);
 }
 
