@@ -20,6 +20,11 @@ namespace {
 
 std::int32_t blocks_handed_out = 0;
 
+void make_whole(ColumnColours& column, Colour c) {
+  column.whole = c;
+  column.kind = ColumnColours::kWhole;
+}
+
 // The column's own 64 colours, holding what it showed before.
 Colour* own_colours(ColumnColours& column) {
   if (column.block == 0) column.block = ++blocks_handed_out;
@@ -33,8 +38,7 @@ Colour* own_colours(ColumnColours& column) {
 
 void paint(ColumnColours& column, int z0, int z1, Colour c) {
   if (z0 == 0 && z1 == MAP_Z - 1) {
-    column.whole = c;
-    column.kind = ColumnColours::kWhole;
+    make_whole(column, c);
     return;
   }
   // A span that covers the one already there replaces it.
@@ -53,11 +57,7 @@ void paint(ColumnColours& column, int z0, int z1, Colour c) {
 
 }  // namespace
 
-void set_column_colour(int x, int y, Colour c) {
-  ColumnColours& column = column_colours[column_index(x, y)];
-  column.whole = c;
-  column.kind = ColumnColours::kWhole;
-}
+void set_column_colour(int x, int y, Colour c) { make_whole(column_colours[column_index(x, y)], c); }
 
 void clear_colours() {
   std::fill(std::begin(column_colours), std::end(column_colours), ColumnColours{});

@@ -280,7 +280,7 @@ void fill_columns(const Octave& o, const LatticeHalf& h0, const LatticeHalf& h1,
   }
 }
 
-// Columns per tile: a tile's gradient terms (8 KiB) stay in the first-level
+// Columns per tile: a tile's gradient terms (4 KiB) stay in the first-level
 // cache while every row of the lattice row is filled.
 constexpr int kTileColumns = 64;
 
@@ -421,18 +421,11 @@ void fill_noise_field_fast(Field& field, std::int32_t cells_x, std::int32_t cell
                            float offset_y, float offset_z, int threads) {
   const NoiseOctave octave(cells_x, cells_y, lo, hi, sharpen, offset_x, offset_y, offset_z);
   for_row_slices(FIELD_SIZE, threads, [&](int, int first, int last) {
-    // Kept per thread across fills: a fresh 64 KiB block per fill costs
+    // Kept per thread across fills: a fresh 32 KiB block per fill costs
     // page faults that show in a fill of a millisecond or two.
     thread_local NoiseOctave::Scratch scratch;
     octave.fill_rows(field, first, last, &scratch);
   });
-}
-
-void fill_noise_field_fast(Field& field, std::int32_t cells_x, std::int32_t cells_y,
-                           float lo, float hi, float sharpen, float offset_x,
-                           float offset_y, float offset_z) {
-  fill_noise_field_fast(field, cells_x, cells_y, lo, hi, sharpen, offset_x, offset_y,
-                        offset_z, core_count());
 }
 
 }  // namespace vxlforge

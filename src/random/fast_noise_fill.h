@@ -20,11 +20,6 @@ void fill_noise_field_fast(Field& field, std::int32_t cells_x, std::int32_t cell
                            float lo, float hi, float sharpen, float offset_x,
                            float offset_y, float offset_z, int threads);
 
-// As above, on as many threads as the machine has cores.
-void fill_noise_field_fast(Field& field, std::int32_t cells_x, std::int32_t cells_y,
-                           float lo, float hi, float sharpen, float offset_x,
-                           float offset_y, float offset_z);
-
 // Whether the lattice terms may be built with the processor's wider vectors
 // where it has them (the default). Both ways give the same bits; tests
 // switch this off to check the plain way on machines that have them.

@@ -117,15 +117,7 @@ void fill_noise_field(Field& field, std::int32_t cells_x, std::int32_t cells_y,
 }
 
 void field_add_scaled(Field& dst, const Field& src, float k) {
-  field_add_scaled_rows(dst, src, k, 0, FIELD_SIZE);
-}
-
-void field_add_scaled_rows(Field& dst, const Field& src, float k, int first, int last) {
-  field_add_scaled_cells(dst, src, k, first * FIELD_SIZE, last * FIELD_SIZE);
-}
-
-void field_add_scaled_cells(Field& dst, const Field& src, float k, int first, int last) {
-  add_scaled(dst.data() + first, src.data() + first, k, last - first);
+  add_scaled(dst.data(), src.data(), k, FIELD_CELLS);
 }
 
 void add_scaled(float* dst, const float* src, float k, int count) {

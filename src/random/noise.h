@@ -39,12 +39,6 @@ void fill_noise_field(Field& field, std::int32_t cells_x, std::int32_t cells_y,
 // dst = k * src + dst, cell by cell.
 void field_add_scaled(Field& dst, const Field& src, float k);
 
-// The same for rows first..last-1 only.
-void field_add_scaled_rows(Field& dst, const Field& src, float k, int first, int last);
-
-// The same for cells first..last-1 (positions r * 512 + c) only.
-void field_add_scaled_cells(Field& dst, const Field& src, float k, int first, int last);
-
 // The same for `count` values kept elsewhere: dst[i] = k * src[i] + dst[i].
 void add_scaled(float* dst, const float* src, float k, int count);
 

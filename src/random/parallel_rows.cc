@@ -114,11 +114,6 @@ void for_row_slices(int rows, int slices, const std::function<void(int, int, int
   pool().run(rows, slices, work);
 }
 
-void for_pieces_in_order(int pieces, const std::function<void(int, int)>& produce,
-                         const std::function<void(int)>& consume) {
-  for_pieces_in_order(pieces, std::max(pieces, 1), produce, consume);
-}
-
 void for_pieces_in_order(int pieces, int window, const std::function<void(int, int)>& produce,
                          const std::function<void(int)>& consume) {
   std::atomic<int> next_to_produce{0};

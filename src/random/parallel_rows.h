@@ -28,15 +28,11 @@ void for_row_slices(int rows, int slices, const std::function<void(int, int, int
 // never two consumes at once, and each consume after all earlier ones. A
 // thread waiting for the next piece to consume produces pieces instead.
 // `slot` is below core_count() and no two productions running at the same
-// time share it, so it can pick per-thread working space. Returns when every
-// piece is consumed.
-void for_pieces_in_order(int pieces, const std::function<void(int, int)>& produce,
-                         const std::function<void(int)>& consume);
-
-// The same, but piece k is produced only once piece k - window has been
-// consumed, so that no more than `window` pieces are ever produced and not
-// yet consumed: pieces can then take turns in `window` buffers, piece k
-// using buffer k % window. window >= 1.
+// time share it, so it can pick per-thread working space. Piece k is
+// produced only once piece k - window has been consumed, so no more than
+// `window` (>= 1) pieces are ever produced and not yet consumed: pieces can
+// take turns in `window` buffers, piece k using buffer k % window. Returns
+// when every piece is consumed.
 void for_pieces_in_order(int pieces, int window, const std::function<void(int, int)>& produce,
                          const std::function<void(int)>& consume);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -22,8 +23,9 @@ struct PipelineLog {
 };
 
 void run_pipeline(int pieces, PipelineLog* log) {
+  // A window as wide as the pipeline: production may run ahead freely.
   for_pieces_in_order(
-      pieces,
+      pieces, std::max(pieces, 1),
       [log](int piece, int slot) {
         if (slot < 0 || slot >= core_count()) log->slot_out_of_range = true;
         // Early pieces take longest, so later ones finish first.
@@ -55,7 +57,7 @@ TEST(PiecesInOrderTest, SlowConsumerStillSeesEveryPieceInOrder) {
   // A consumer that blocks (a slow pipe) while all production finishes.
   std::vector<int> order;
   for_pieces_in_order(
-      8, [](int, int) {},
+      8, 8, [](int, int) {},
       [&order](int piece) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         order.push_back(piece);
