@@ -1,5 +1,9 @@
 #include "driver/run.h"
 
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -11,7 +15,10 @@
 #include "driver/options.h"
 #include "driver/seed_text.h"
 #include "mapgen/start_regions.h"
+#include "random/parallel_rows.h"
 #include "random/rng.h"
+#include "vxl/file_output.h"
+#include "vxl/signal_cleanup.h"
 #include "vxl/vxl_writer.h"
 
 namespace vxlforge {
@@ -33,6 +40,41 @@ constexpr const char* kUsage =
 std::int32_t clock_seed() {
   const auto now = static_cast<std::int64_t>(std::time(nullptr));
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(now));
+}
+
+// Where the two messages go: standard output, unless the map goes there
+// too (-o /dev/stdout, or the FIFO or file that standard output is), where
+// they would land among the map's bytes; then standard error, unless the
+// map goes there as well, and then nowhere.
+FILE* message_stream(const char* output_path) {
+  if (!names_open_file(output_path, 1)) return stdout;
+  if (!names_open_file(output_path, 2)) return stderr;
+  return nullptr;
+}
+
+// Prints a message and pushes it out at once, ahead of the long generation
+// and of any map bytes on the same stream. The map is the product, so a
+// stream that cannot take the message (a full disk, a pipe whose reader
+// has gone) changes nothing: SIGPIPE is held back meanwhile, so that the
+// write merely fails, and the signal it raised is taken away.
+void print_message(FILE* stream, const char* format, ...) {
+  if (stream == nullptr) return;
+  sigset_t pipe_signal;
+  sigemptyset(&pipe_signal);
+  sigaddset(&pipe_signal, SIGPIPE);
+  sigset_t previous;
+  pthread_sigmask(SIG_BLOCK, &pipe_signal, &previous);
+  std::va_list args;
+  va_start(args, format);
+  std::vfprintf(stream, format, args);
+  va_end(args);
+  std::fflush(stream);
+  if (std::ferror(stream)) {
+    const timespec no_wait = {0, 0};
+    sigtimedwait(&pipe_signal, nullptr, &no_wait);
+    std::clearerr(stream);
+  }
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 // Applies the options in command-line order, later ones overriding earlier
@@ -61,11 +103,15 @@ int run_with_options(char** options, const char* program_name,
     }
   }
 
-  std::printf("Generating to '%s' using seed '%d'\n", output_path,
-              static_cast<int>(seed));
-  // Shown before the long generation, and ahead of the map when the map
-  // goes to standard output too.
-  std::fflush(stdout);
+  FILE* messages = message_stream(output_path);
+  print_message(messages, "Generating to '%s' using seed '%d'\n", output_path,
+                static_cast<int>(seed));
+  {
+    // The workers inherit the held signals, so an interrupt always reaches
+    // this thread, which holds it back while the map is renamed into place.
+    HeldSignals held;
+    start_workers();
+  }
   rng_seed(seed);
   generate_map();
   std::string reason;
@@ -74,7 +120,7 @@ int run_with_options(char** options, const char* program_name,
                  reason.c_str());
     return 1;
   }
-  std::printf("Finished\n");
+  print_message(messages, "Finished\n");
   return 0;
 }
 

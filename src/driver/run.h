@@ -9,8 +9,12 @@ constexpr const char* DEFAULT_OUTPUT_PATH =
 
 // The whole run of the generator: settings from the clock and the command
 // line, the "Generating" line, seeding, generation, writing and "Finished".
+// The two lines go to standard output, or to standard error when the map
+// itself goes to standard output; failing to print them changes nothing.
 // Returns the exit status: 0 on success and after -h or -?; 1 when the map
-// cannot be written or memory runs out; 2 when -s or -o lacks its value.
+// cannot be written or memory runs out reading the options; 2 when -s or
+// -o lacks its value. Running out of memory elsewhere throws std::bad_alloc
+// (main reports it), with no temporary file left.
 int run_program(int argc, char** argv);
 
 }  // namespace vxlforge

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -15,8 +16,15 @@ namespace {
 // thread, the caller included, claims slices until none is left.
 class WorkerPool {
  public:
+  // Where threads cannot start (no memory for their stacks, a limit on
+  // processes) the pool keeps those that did, perhaps none: the calling
+  // thread claims every slice nobody else takes, so the work and its result
+  // are the same.
   explicit WorkerPool(int workers) {
-    for (int i = 0; i < workers; ++i) threads_.emplace_back([this] { serve(); });
+    try {
+      for (int i = 0; i < workers; ++i) threads_.emplace_back([this] { serve(); });
+    } catch (const std::system_error&) {
+    }
   }
 
   ~WorkerPool() {
