@@ -30,16 +30,34 @@ class Decoder {
     counted.lowest_surface = MAP_Z;
     for (y_ = 0; y_ < MAP_Y; ++y_) {
       for (x_ = 0; x_ < MAP_X; ++x_) {
+        if (pos_ == size_ && pos_ > 0) {
+          return wrong_column_count(static_cast<std::size_t>(y_) * MAP_X + x_);
+        }
         int surface = 0;
         if (!decode_column(&counted.spans, &surface)) return false;
         counted.lowest_surface = std::min(counted.lowest_surface, surface);
         counted.highest_surface = std::max(counted.highest_surface, surface);
       }
     }
-    x_ = y_ = -1;
     if (pos_ != size_) {
-      return fail(MapFault::kTrailingBytes, pos_,
-                  std::to_string(size_ - pos_) + " bytes after the last column");
+      // A bigger map reads as whole columns past the last one; anything
+      // else is stray bytes.
+      const std::size_t end = pos_;
+      std::size_t columns = MAP_COLUMNS;
+      MapVoxels* const voxels = voxels_;
+      MapError* const error = error_;
+      voxels_ = nullptr;
+      error_ = nullptr;
+      std::size_t spans = 0;
+      int surface = 0;
+      x_ = y_ = 0;
+      while (pos_ < size_ && decode_column(&spans, &surface)) ++columns;
+      voxels_ = voxels;
+      error_ = error;
+      x_ = y_ = -1;
+      if (pos_ == size_) return wrong_column_count(columns);
+      return fail(MapFault::kTrailingBytes, end,
+                  std::to_string(size_ - end) + " bytes after the last column");
     }
     if (stats != nullptr) *stats = counted;
     return true;
@@ -55,6 +73,14 @@ class Decoder {
       error_->what = std::move(what);
     }
     return false;
+  }
+
+  bool wrong_column_count(std::size_t columns) {
+    x_ = y_ = -1;
+    return fail(MapFault::kColumnCount, size_,
+                "file holds " + std::to_string(columns) +
+                    " complete columns; a map must be 512 x 512 columns of 64 voxels, " +
+                    std::to_string(MAP_COLUMNS) + " columns");
   }
 
   void set_voxels(int h0, int h1, bool is_solid) {
@@ -83,6 +109,10 @@ class Decoder {
     // whose heights depend on the next air_start, above which, down from
     // `solid_from`, lies hidden solid ground.
     bool first = true;
+    int topmost_solid = MAP_Z;  // nearest the top; MAP_Z while none is seen
+    const auto note_solid = [&topmost_solid](int h0, int h1) {
+      if (h0 <= h1) topmost_solid = std::min(topmost_solid, h0);
+    };
     int prev_air_start = 0;
     int solid_from = 0;
     int bottom_count = 0;
@@ -176,18 +206,20 @@ class Decoder {
       }
 
       // Every height is now known to be in range: place the voxels.
-      if (first) {
-        *surface = MAP_Z - top_start;
-      } else {
+      if (!first) {
+        note_solid(solid_from, air_start - 1);
         set_voxels(solid_from, air_start - bottom_count - 1, true);
         set_colours(air_start - bottom_count, bottom_count, bottom_words);
       }
       set_voxels(air_start, top_start - 1, false);
+      note_solid(top_start, top_end);
       set_colours(top_start, top_count, data_ + at + kHeaderBytes);
       ++*spans;
       pos_ = at + span_bytes;
       if (last) {
+        note_solid(top_end + 1, MAP_Z - 1);
         set_voxels(top_end + 1, MAP_Z - 1, true);
+        *surface = MAP_Z - topmost_solid;
         return true;
       }
       first = false;

@@ -25,6 +25,14 @@ namespace vxlforge {
 //    its own top_start, and above the column's bottom (at most 63).
 // A top_end of 255 is taken literally (not as -1) and so is an error.
 
+// The largest file a valid map can be. Each span's air_start lies below the
+// previous span's, within 0..63, so a column has at most 64 spans; the
+// colours of a column belong to different voxels, so it stores at most 64.
+// With 4 bytes per span header and per colour, no column record is longer
+// than 512 bytes: 128 MiB for the map. Readers need never hold more.
+constexpr std::size_t kMaxColumnBytes = 4 * MAP_Z + 4 * MAP_Z;
+constexpr std::size_t kMaxMapBytes = kMaxColumnBytes * MAP_COLUMNS;
+
 // Decoded voxels, in the file's orientation: height h = 0 is the top of a
 // column and 63 the bottom. Indexed like the Volume, x * 32768 + y * 64 + h.
 struct MapVoxels {
@@ -46,6 +54,7 @@ enum class MapFault {
   kTopEndBelowStart, // top_end < top_start - 1
   kColourCount,      // span_length has fewer colours than the top needs
   kHeightOrder,      // air_start out of place with respect to other heights
+  kColumnCount,      // whole valid columns, but not 512 x 512 of them
 };
 
 struct MapError {
@@ -60,8 +69,9 @@ struct MapStats {
   std::size_t bytes = 0;
   std::size_t spans = 0;
   // Surface height of a column: the number of voxels from its bottom up to
-  // and including its topmost solid voxel (64 - top_start of its first
-  // span); 0 for an all-air column. Lowest and highest over all columns.
+  // and including its topmost solid voxel, wherever that lies (a first span
+  // may hold no voxel at all); 0 for an all-air column. Lowest and highest
+  // over all columns.
   int lowest_surface = 0;
   int highest_surface = 0;
 };
@@ -70,7 +80,10 @@ struct MapStats {
 // otherwise every column read is overwritten in full, so a MapVoxels can be
 // reused without clearing. On success fills `stats` (may be null) and
 // returns true; on a malformed file returns false with `error` filled, and
-// the columns after the faulty one are left as they were.
+// the columns after the faulty one are left as they were. A file that ends
+// at the end of a column before the last, or whose bytes after the last
+// column are whole valid columns, gets kColumnCount: a map of another size,
+// whose number of complete columns the error tells.
 bool decode_map(const std::uint8_t* data, std::size_t size, MapVoxels* voxels,
                 MapStats* stats, MapError* error);
 

@@ -191,6 +191,99 @@ TEST_F(MapReaderTest, ReportsHeightsOutOfOrder) {
   expect_fault(map_with({{5, 5, record}}), MapFault::kHeightOrder, at + 16 + 3, 5, 5);
 }
 
+// The topmost solid voxel gives the surface, also when the first span
+// holds none: it ends at once (top_end = top_start - 1) and the next span's
+// air run starts where it would have begun.
+TEST_F(MapReaderTest, SurfaceHeightIsTheTopmostSolidVoxelBehindAnEmptyFirstSpan) {
+  Bytes plain = {0x00, 20, 20, 0};
+  append_colour(0x80102030, &plain);
+  Bytes empty_first = {0x01, 10, 9, 0, 0x00, 20, 20, 10};
+  append_colour(0x80102030, &empty_first);
+  // And a first span whose only solid voxels are its hidden interior.
+  Bytes hidden_first = {0x01, 30, 29, 0, 0x00, 40, 40, 35};
+  append_colour(0x80102030, &hidden_first);
+
+  MapStats stats;
+  MapError error;
+  const Bytes reference = map_with({{0, 0, plain}});
+  ASSERT_TRUE(decode_map(reference.data(), reference.size(), voxels_, &stats, &error));
+  EXPECT_EQ(stats.highest_surface, 44);
+  const std::vector<std::uint8_t> solid_reference = voxels_->solid;
+
+  const Bytes file = map_with({{0, 0, empty_first}});
+  ASSERT_TRUE(decode_map(file.data(), file.size(), voxels_, &stats, &error))
+      << describe_map_error(error);
+  EXPECT_EQ(stats.highest_surface, 44);
+  EXPECT_EQ(voxels_->solid, solid_reference);
+
+  const Bytes hidden = map_with({{0, 0, hidden_first}});
+  ASSERT_TRUE(decode_map(hidden.data(), hidden.size(), voxels_, &stats, &error))
+      << describe_map_error(error);
+  EXPECT_EQ(stats.highest_surface, 34);  // hidden 30..34 under air 0..29
+}
+
+// Maps of another size are whole columns too many or too few: the reader
+// says how many, rather than calling them cut off.
+TEST_F(MapReaderTest, OtherMapSizesAreNamedByTheirNumberOfColumns) {
+  auto air_columns = [](std::size_t count) {
+    Bytes file;
+    for (std::size_t i = 0; i < count; ++i) {
+      file.insert(file.end(), std::begin(kAirColumn), std::end(kAirColumn));
+    }
+    return file;
+  };
+  MapError error;
+  for (const std::size_t columns : {std::size_t{65536}, std::size_t{100}, std::size_t{1048576}}) {
+    const Bytes file = air_columns(columns);
+    ASSERT_FALSE(decode_map(file.data(), file.size(), voxels_, nullptr, &error));
+    EXPECT_EQ(error.fault, MapFault::kColumnCount) << describe_map_error(error);
+    EXPECT_EQ(describe_map_error(error),
+              "byte " + std::to_string(file.size()) + ": file holds " + std::to_string(columns) +
+                  " complete columns; a map must be 512 x 512 columns of 64 voxels, 262144 "
+                  "columns");
+  }
+  // Whole columns and then a broken one are stray bytes, as before.
+  Bytes file = air_columns(MAP_COLUMNS + 3);
+  file.insert(file.end(), {0x00, 64});
+  ASSERT_FALSE(decode_map(file.data(), file.size(), voxels_, nullptr, &error));
+  EXPECT_EQ(error.fault, MapFault::kTrailingBytes);
+  EXPECT_EQ(error.what, "14 bytes after the last column");
+}
+
+// The bound readers hold maps to: a column of 64 one-voxel spans is as long
+// as a record can be, a map of them as large as a map can be, and a column
+// with a 65th span or colour is malformed.
+TEST_F(MapReaderTest, LargestPossibleMapIsValidAndAnythingMoreIsNot) {
+  Bytes longest;
+  for (int h = 0; h < MAP_Z; ++h) {
+    const auto z = static_cast<std::uint8_t>(h);
+    longest.insert(longest.end(), {static_cast<std::uint8_t>(h == MAP_Z - 1 ? 0 : 2), z, z, z});
+    append_colour(0x80000000u + static_cast<Colour>(h), &longest);
+  }
+  ASSERT_EQ(longest.size(), kMaxColumnBytes);
+  Bytes file;
+  file.reserve(kMaxMapBytes);
+  for (int i = 0; i < MAP_COLUMNS; ++i) file.insert(file.end(), longest.begin(), longest.end());
+  MapStats stats;
+  MapError error;
+  ASSERT_TRUE(decode_map(file.data(), file.size(), nullptr, &stats, &error))
+      << describe_map_error(error);
+  EXPECT_EQ(stats.bytes, kMaxMapBytes);
+  EXPECT_EQ(stats.spans, static_cast<std::size_t>(MAP_COLUMNS) * MAP_Z);
+
+  // One more span: the last one announces a further span at height 64.
+  Bytes more_spans = longest;
+  more_spans[longest.size() - 8] = 2;
+  more_spans.insert(more_spans.end(), {0x00, 64, 63, 64});
+  expect_fault(map_with({{0, 0, more_spans}}), MapFault::kPastBottom, kMaxColumnBytes - 8, 0, 0);
+  // One more colour: the last span's colour count past the bottom.
+  Bytes more_colours = longest;
+  more_colours[longest.size() - 8] = 3;
+  append_colour(0x80000000, &more_colours);
+  expect_fault(map_with({{0, 0, more_colours}}), MapFault::kPastBottom, kMaxColumnBytes - 8, 0,
+               0);
+}
+
 TEST_F(MapReaderTest, DescribesWhereTheFaultIs) {
   MapError error;
   error.offset = 1234;
