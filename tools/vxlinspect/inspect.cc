@@ -1,22 +1,23 @@
 #include "vxlinspect/inspect.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "vxl/file_output.h"
-#include "vxl/map_reader.h"
+#include "vxl/map_input.h"
+#include "vxlinspect/command_line.h"
 #include "vxlinspect/map_diff.h"
 #include "vxlinspect/map_preview.h"
+#include "vxlinspect/standard_output.h"
 
 #ifndef VXLFORGE_VERSION
 #define VXLFORGE_VERSION "unknown"
@@ -28,152 +29,268 @@ namespace {
 
 constexpr std::size_t kListedDifferences = 10;
 
-const char kUsage[] =
-    "usage: vxlinspect check MAP.vxl\n"
-    "       vxlinspect png MAP.vxl OUT.png [--scale N]\n"
-    "       vxlinspect diff A.vxl B.vxl\n"
-    "       vxlinspect --help | --version\n"
-    "\n"
-    "check  decode the whole map and say whether it is valid\n"
-    "png    write a top-down preview, N x N pixels per column (N = 1..16, default 1)\n"
-    "diff   count the columns whose voxels differ and list the first ten\n"
-    "\n"
-    "Exit status: 0 valid, written or equal; 1 malformed, unreadable or\n"
-    "unwritable (check, png) or different (diff); 2 wrong usage, or diff could\n"
-    "not read a map.\n";
+// One command: what it takes, a line (or a few, the later ones indented)
+// for the usage text, and what runs it.
+struct Command {
+  CommandSpec spec;
+  const char* summary;
+  int (*run)(const ParsedCommand& parsed, StandardOutput& out);
+};
 
-int usage_error() {
-  std::fputs(kUsage, stderr);
-  return kInspectUsage;
+int run_check(const ParsedCommand& parsed, StandardOutput& out);
+int run_png(const ParsedCommand& parsed, StandardOutput& out);
+int run_diff(const ParsedCommand& parsed, StandardOutput& out);
+
+// To add a command: an entry here and its run function below.
+const std::vector<Command>& commands() {
+  static const std::vector<Command> table = {
+      {{"check", "MAP...", "", 1, kAnyNumber, {}},
+       "decode each map and say whether it is valid, one line per map",
+       run_check},
+      {{"png", "MAP OUT", "[--scale N]", 2, 2, {{"--scale", true}}},
+       "write a top-down preview, N x N pixels per column (N = 1..16, default 1)",
+       run_png},
+      {{"diff", "A B", "[--exact]", 2, 2, {{"--exact", false}}},
+       "count the columns whose voxels differ and list the first ten; the fourth\n"
+       "byte of a colour word is counted apart, and decides only with --exact",
+       run_diff},
+  };
+  return table;
 }
 
-// Reads all of `path`; on failure returns false with the system's reason.
-bool read_whole_file(const char* path, std::vector<std::uint8_t>* bytes, std::string* reason) {
-  const int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    *reason = std::strerror(errno);
-    return false;
+std::string usage_text() {
+  std::string text;
+  for (const Command& c : commands()) {
+    text += text.empty() ? "usage: " : "       ";
+    text += "vxlinspect " + c.spec.name + " " + c.spec.arguments;
+    if (!c.spec.options_usage.empty()) text += " " + c.spec.options_usage;
+    text += "\n";
   }
-  bytes->clear();
-  std::uint8_t buffer[1 << 16];
-  for (;;) {
-    const ssize_t n = read(fd, buffer, sizeof(buffer));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      *reason = std::strerror(errno);
-      close(fd);
-      return false;
+  text += "       vxlinspect --help | --version\n\n";
+  for (const Command& c : commands()) {
+    std::string name = c.spec.name;
+    name.resize(7, ' ');
+    std::string summary = c.summary;
+    for (std::string::size_type at = summary.find('\n'); at != std::string::npos;
+         at = summary.find('\n', at + 1)) {
+      summary.insert(at + 1, "       ");
     }
-    if (n == 0) break;
-    bytes->insert(bytes->end(), buffer, buffer + n);
+    text += name + summary + "\n";
   }
-  close(fd);
-  return true;
+  text +=
+      "\n"
+      "A MAP of - is read from standard input, an OUT of - goes to standard output.\n"
+      "Options may stand anywhere after the command, as --name VALUE or --name=VALUE.\n"
+      "\n"
+      "Exit status: 0 all maps valid, preview written, maps equal; 1 a map malformed\n"
+      "or unreadable, a preview or standard output not written, the maps different\n"
+      "(diff), out of memory; 2 wrong usage, or diff could not read a map.\n";
+  return text;
 }
 
-// Reads and decodes `path`. A file that cannot be read is reported on
-// standard error; a malformed one on `malformed`, which for `check` is its
-// answer and so standard output.
-bool load_map(const char* path, MapVoxels* voxels, MapStats* stats, FILE* malformed) {
-  std::vector<std::uint8_t> bytes;
-  std::string reason;
-  if (!read_whole_file(path, &bytes, &reason)) {
-    std::fprintf(stderr, "vxlinspect: cannot read '%s': %s\n", path, reason.c_str());
-    return false;
-  }
-  MapError error;
-  if (!decode_map(bytes.data(), bytes.size(), voxels, stats, &error)) {
-    std::fprintf(malformed, "%s: malformed: %s\n", path, describe_map_error(error).c_str());
-    return false;
-  }
-  return true;
+void print_usage(StandardOutput& out) {
+  const std::string text = usage_text();
+  out.bytes(text.data(), text.size());
 }
 
-int run_check(const char* path) {
-  MapStats stats;
-  if (!load_map(path, nullptr, &stats, stdout)) return kInspectFailed;
-  std::printf("%s: valid, %zu bytes, %zu spans, surface heights %d..%d\n", path, stats.bytes,
-              stats.spans, stats.lowest_surface, stats.highest_surface);
-  return kInspectOk;
+bool standard_input_taken = false;
+
+// Device and inode of what `path` names, or of standard input or output
+// for "-"; false when it does not exist.
+bool identify(const std::string& path, int standard_fd, struct stat* info) {
+  return path == "-" ? fstat(standard_fd, info) == 0 : stat(path.c_str(), info) == 0;
+}
+
+int run_check(const ParsedCommand& parsed, StandardOutput& out) {
+  int status = kInspectOk;
+  for (const std::string& path : parsed.arguments) {
+    MapStats stats;
+    const LoadedMap map = load_map(path, nullptr, &stats);
+    if (map.verdict == MapVerdict::kValid) {
+      out.line(path + ": valid, " + std::to_string(stats.bytes) + " bytes, " +
+               std::to_string(stats.spans) + " spans, surface heights " +
+               std::to_string(stats.lowest_surface) + ".." +
+               std::to_string(stats.highest_surface));
+      continue;
+    }
+    // A malformed map is check's answer; an unreadable one is an error.
+    if (map.verdict == MapVerdict::kMalformed) {
+      out.line(map.message);
+    } else {
+      std::fprintf(stderr, "%s\n", map.message.c_str());
+    }
+    status = kInspectFailed;
+  }
+  return status;
 }
 
 // A whole decimal number in 1..kMaxPreviewScale, or 0.
-int parse_scale(const char* text) {
+int parse_scale(const std::string& text) {
   char* end = nullptr;
   errno = 0;
-  const long value = std::strtol(text, &end, 10);
-  if (errno != 0 || end == text || *end != '\0' || value < 1 || value > kMaxPreviewScale) {
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (errno != 0 || end == text.c_str() || *end != '\0' || value < 1 ||
+      value > kMaxPreviewScale) {
     return 0;
   }
   return static_cast<int>(value);
 }
 
-int run_png(const char* map_path, const char* png_path, int scale) {
+int run_png(const ParsedCommand& parsed, StandardOutput& out) {
+  const std::string& map_path = parsed.arguments[0];
+  const std::string& png_path = parsed.arguments[1];
+  const std::string scale_text = parsed.value("--scale", "1");
+  const int scale = parse_scale(scale_text);
+  if (scale == 0) {
+    return usage_error("png: --scale takes a whole number from 1 to " +
+                       std::to_string(kMaxPreviewScale) + ", not '" + scale_text + "'");
+  }
+  struct stat map_info;
+  struct stat png_info;
+  if (identify(map_path, 0, &map_info) && identify(png_path, 1, &png_info) &&
+      map_info.st_dev == png_info.st_dev && map_info.st_ino == png_info.st_ino) {
+    std::fprintf(stderr, "vxlinspect: png: '%s' is the map '%s' itself; not replacing it\n",
+                 png_path.c_str(), map_path.c_str());
+    return kInspectUsage;
+  }
+
   auto voxels = std::make_unique<MapVoxels>();
-  if (!load_map(map_path, voxels.get(), nullptr, stderr)) return kInspectFailed;
+  const LoadedMap map = load_map(map_path, voxels.get(), nullptr);
+  if (map.verdict != MapVerdict::kValid) {
+    std::fprintf(stderr, "%s\n", map.message.c_str());
+    return kInspectFailed;
+  }
   const Preview preview = render_preview(*voxels, scale);
+  voxels.reset();
   std::vector<std::uint8_t> png;
   std::string reason;
   if (!encode_png(preview, &png, &reason)) {
     std::fprintf(stderr, "vxlinspect: cannot encode PNG: %s\n", reason.c_str());
     return kInspectFailed;
   }
-  if (!write_file_replacing(png_path, png.data(), png.size(), &reason)) {
-    std::fprintf(stderr, "vxlinspect: cannot write '%s': %s\n", png_path, reason.c_str());
+  if (png_path == "-") {
+    out.bytes(png.data(), png.size());
+    return kInspectOk;  // a failed write is reported with the others
+  }
+  if (!write_file_replacing(png_path.c_str(), png.data(), png.size(), &reason)) {
+    std::fprintf(stderr, "vxlinspect: cannot write '%s': %s\n", png_path.c_str(),
+                 reason.c_str());
     return kInspectFailed;
   }
   return kInspectOk;
 }
 
-int run_diff(const char* a_path, const char* b_path) {
-  auto a = std::make_unique<MapVoxels>();
-  auto b = std::make_unique<MapVoxels>();
-  if (!load_map(a_path, a.get(), nullptr, stderr)) return kInspectUsage;
-  if (!load_map(b_path, b.get(), nullptr, stderr)) return kInspectUsage;
-  const MapDiff diff = diff_maps(*a, *b, kListedDifferences);
+std::string counted(std::size_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+int run_diff(const ParsedCommand& parsed, StandardOutput& out) {
+  std::unique_ptr<MapVoxels> maps[2];
+  for (int i = 0; i < 2; ++i) {
+    maps[i] = std::make_unique<MapVoxels>();
+    const LoadedMap map = load_map(parsed.arguments[i], maps[i].get(), nullptr);
+    if (map.verdict != MapVerdict::kValid) {
+      std::fprintf(stderr, "%s\n", map.message.c_str());
+      return kInspectUsage;
+    }
+  }
+  const MapDiff diff = diff_maps(*maps[0], *maps[1], kListedDifferences);
   if (diff.columns == 0) {
-    std::printf("maps are equal\n");
+    out.line(diff.fourth_byte_voxels == 0 ? "maps are equal"
+                                          : "maps are equal in solidity and colour");
+  } else {
+    out.line(counted(diff.columns, "column differs", "columns differ"));
+    for (const ColumnDifference& d : diff.listed) out.line(describe_difference(d));
+  }
+  if (diff.fourth_byte_voxels > 0) {
+    out.line(counted(diff.fourth_byte_voxels, "voxel", "voxels") + " in " +
+             counted(diff.fourth_byte_columns, "column", "columns") +
+             (diff.fourth_byte_voxels == 1 ? " differs" : " differ") +
+             " only in the fourth byte of the colour word");
+  }
+  const bool differ =
+      diff.columns > 0 || (parsed.has("--exact") && diff.fourth_byte_voxels > 0);
+  return differ ? kInspectFailed : kInspectOk;
+}
+
+int run_words(const std::vector<std::string>& words, StandardOutput& out) {
+  if (words.empty()) return usage_error("no command given");
+  const std::string& first = words[0];
+  const bool alone = words.size() == 1;
+  if (first == "--help" || first == "-h") {
+    if (!alone) return usage_error(first + " takes nothing after it");
+    print_usage(out);
     return kInspectOk;
   }
-  std::printf("%zu column%s differ%s\n", diff.columns, diff.columns == 1 ? "" : "s",
-              diff.columns == 1 ? "s" : "");
-  for (const ColumnDifference& d : diff.listed) {
-    std::printf("%s\n", describe_difference(d).c_str());
+  if (first == "--version") {
+    if (!alone) return usage_error("--version takes nothing after it");
+    out.line(std::string("vxlinspect ") + VXLFORGE_VERSION);
+    return kInspectOk;
   }
-  return kInspectFailed;
+  for (const Command& command : commands()) {
+    if (command.spec.name != first) continue;
+    ParsedCommand parsed;
+    std::string reason;
+    if (!parse_command(command.spec, {words.begin() + 1, words.end()}, &parsed, &reason)) {
+      return usage_error(reason);
+    }
+    if (parsed.help) {
+      print_usage(out);
+      return kInspectOk;
+    }
+    return command.run(parsed, out);
+  }
+  return usage_error("unknown command '" + first + "'");
 }
 
 }  // namespace
 
-int run_inspect(int argc, char** argv) {
-  if (argc < 2) return usage_error();
-  const std::string command = argv[1];
-  if (command == "--help" || command == "-h") {
-    if (argc != 2) return usage_error();
-    std::fputs(kUsage, stdout);
-    return kInspectOk;
-  }
-  if (command == "--version") {
-    if (argc != 2) return usage_error();
-    std::printf("vxlinspect %s\n", VXLFORGE_VERSION);
-    return kInspectOk;
-  }
-  if (command == "check" && argc == 3) return run_check(argv[2]);
-  if (command == "diff" && argc == 4) return run_diff(argv[2], argv[3]);
-  if (command == "png" && (argc == 4 || argc == 6)) {
-    int scale = 1;
-    if (argc == 6) {
-      if (std::strcmp(argv[4], "--scale") != 0) return usage_error();
-      scale = parse_scale(argv[5]);
-      if (scale == 0) {
-        std::fprintf(stderr, "vxlinspect: --scale takes a whole number from 1 to %d\n",
-                     kMaxPreviewScale);
-        return kInspectUsage;
-      }
+int usage_error(const std::string& reason) {
+  std::fprintf(stderr, "vxlinspect: %s\n%s", reason.c_str(), usage_text().c_str());
+  return kInspectUsage;
+}
+
+LoadedMap load_map(const std::string& path, MapVoxels* voxels, MapStats* stats) {
+  LoadedMap loaded;
+  if (path == "-") {
+    if (standard_input_taken) {
+      loaded.message = "vxlinspect: cannot read '-': standard input was read already";
+      return loaded;
     }
-    return run_png(argv[2], argv[3], scale);
+    standard_input_taken = true;
   }
-  return usage_error();
+  std::vector<std::uint8_t> bytes;
+  std::string reason;
+  switch (read_map_input(path, &bytes, &reason)) {
+    case MapRead::kUnreadable:
+      loaded.message = "vxlinspect: cannot read '" + path + "': " + reason;
+      return loaded;
+    case MapRead::kTooLarge:
+      loaded.verdict = MapVerdict::kMalformed;
+      loaded.message = path + ": malformed: " + reason;
+      return loaded;
+    case MapRead::kRead:
+      break;
+  }
+  MapError error;
+  if (!decode_map(bytes.data(), bytes.size(), voxels, stats, &error)) {
+    loaded.verdict = MapVerdict::kMalformed;
+    loaded.message = path + ": malformed: " + describe_map_error(error);
+    return loaded;
+  }
+  loaded.verdict = MapVerdict::kValid;
+  return loaded;
+}
+
+int run_inspect(int argc, char** argv) {
+  standard_input_taken = false;
+  StandardOutput out;
+  const int status = run_words({argv + std::min(argc, 1), argv + argc}, out);
+  if (out.failed()) {
+    std::fprintf(stderr, "vxlinspect: cannot write standard output: %s\n", out.reason().c_str());
+    return kInspectFailed;
+  }
+  return status;
 }
 
 }  // namespace vxlforge

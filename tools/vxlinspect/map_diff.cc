@@ -6,9 +6,17 @@ namespace vxlforge {
 
 namespace {
 
-bool voxels_differ(const MapVoxels& a, const MapVoxels& b, int i) {
-  if (a.solid[i] != b.solid[i]) return true;
-  return a.coloured[i] && b.coloured[i] && a.colour[i] != b.colour[i];
+constexpr Colour kRgb = 0x00ffffff;
+
+enum class VoxelDifference { kNone, kVoxel, kFourthByteOnly };
+
+VoxelDifference compare_voxels(const MapVoxels& a, const MapVoxels& b, int i) {
+  if (a.solid[i] != b.solid[i]) return VoxelDifference::kVoxel;
+  if (!a.coloured[i] || !b.coloured[i] || a.colour[i] == b.colour[i]) {
+    return VoxelDifference::kNone;
+  }
+  return ((a.colour[i] ^ b.colour[i]) & kRgb) != 0 ? VoxelDifference::kVoxel
+                                                   : VoxelDifference::kFourthByteOnly;
 }
 
 }  // namespace
@@ -17,9 +25,14 @@ MapDiff diff_maps(const MapVoxels& a, const MapVoxels& b, std::size_t max_listed
   MapDiff diff;
   for (int y = 0; y < MAP_Y; ++y) {
     for (int x = 0; x < MAP_X; ++x) {
+      bool differs = false;
+      std::size_t fourth_byte = 0;
       for (int h = 0; h < MAP_Z; ++h) {
         const int i = map_voxel_index(x, y, h);
-        if (!voxels_differ(a, b, i)) continue;
+        const VoxelDifference kind = compare_voxels(a, b, i);
+        if (kind == VoxelDifference::kFourthByteOnly) ++fourth_byte;
+        if (kind != VoxelDifference::kVoxel || differs) continue;
+        differs = true;
         ++diff.columns;
         if (diff.listed.size() < max_listed) {
           ColumnDifference d;
@@ -33,8 +46,9 @@ MapDiff diff_maps(const MapVoxels& a, const MapVoxels& b, std::size_t max_listed
           d.b_colour = b.colour[i];
           diff.listed.push_back(d);
         }
-        break;
       }
+      diff.fourth_byte_voxels += fourth_byte;
+      if (fourth_byte > 0) ++diff.fourth_byte_columns;
     }
   }
   return diff;
