@@ -57,7 +57,7 @@ FILE* message_stream(const char* output_path) {
 // stream that cannot take the message (a full disk, a pipe whose reader
 // has gone) changes nothing: SIGPIPE is held back meanwhile, so that the
 // write merely fails, and the signal it raised is taken away.
-void print_message(FILE* stream, const char* format, ...) {
+__attribute__((format(printf, 2, 3))) void print_message(FILE* stream, const char* format, ...) {
   if (stream == nullptr) return;
   sigset_t pipe_signal;
   sigemptyset(&pipe_signal);

@@ -250,9 +250,9 @@ TEST_F(VxlinspectProgramTest, WrongUsageSaysWhatIsWrongThenShowsTheUsage) {
   } cases[] = {
       {{}, "vxlinspect: no command given"},
       {{"frobnicate", "x.vxl"}, "vxlinspect: unknown command 'frobnicate'"},
-      {{"check"}, "vxlinspect: check takes MAP..., not no argument"},
-      {{"png", map}, "vxlinspect: png takes MAP OUT, not 1 argument"},
-      {{"png", map, "a.png", "b.png"}, "vxlinspect: png takes MAP OUT, not 3 arguments"},
+      {{"check"}, "vxlinspect: check takes MAP...; no argument given"},
+      {{"png", map}, "vxlinspect: png takes MAP OUT; 1 argument given"},
+      {{"png", map, "a.png", "b.png"}, "vxlinspect: png takes MAP OUT; 3 arguments given"},
       {{"png", map, "a.png", "--scale"}, "vxlinspect: png: --scale needs a value"},
       {{"png", map, "a.png", "--scale=x"},
        "vxlinspect: png: --scale takes a whole number from 1 to 16, not 'x'"},

@@ -8,7 +8,6 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -62,23 +61,6 @@ class MapInputTest : public ::testing::Test {
 
   std::string folder_;
 };
-
-TEST_F(MapInputTest, ReadsAFileWhole) {
-  { std::ofstream(path("m.vxl"), std::ios::binary) << std::string("\0\x40\x3f\0", 4); }
-  Bytes bytes;
-  std::string reason;
-  ASSERT_EQ(read_map_input(path("m.vxl"), &bytes, &reason), MapRead::kRead) << reason;
-  EXPECT_EQ(bytes, (Bytes{0x00, 0x40, 0x3f, 0x00}));
-}
-
-TEST_F(MapInputTest, ReportsWhyAFileCannotBeRead) {
-  Bytes bytes;
-  std::string reason;
-  EXPECT_EQ(read_map_input(path("missing.vxl"), &bytes, &reason), MapRead::kUnreadable);
-  EXPECT_EQ(reason, "No such file or directory");
-  EXPECT_EQ(read_map_input(folder_, &bytes, &reason), MapRead::kUnreadable);
-  EXPECT_EQ(reason, "Is a directory");
-}
 
 TEST_F(MapInputTest, RegularFileLargerThanAnyMapIsRefusedFromItsSize) {
   for (const off_t size : {static_cast<off_t>(kMaxMapBytes) + 1, off_t{20} << 30}) {

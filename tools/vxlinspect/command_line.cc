@@ -70,7 +70,7 @@ bool parse_command(const CommandSpec& spec, const std::vector<std::string>& word
   const bool too_many = spec.max_arguments != kAnyNumber &&
                         count > static_cast<std::size_t>(spec.max_arguments);
   if (too_few || too_many) {
-    *reason = spec.name + " takes " + spec.arguments + ", not " + count_text(count);
+    *reason = spec.name + " takes " + spec.arguments + "; " + count_text(count) + " given";
     return false;
   }
   return true;

@@ -40,8 +40,8 @@ struct ParsedCommand {
 
 // Parses the words after the command's name. A later option overrides an
 // earlier one. On wrong usage returns false with what is wrong in one line,
-// for example "png takes MAP OUT, not 3 arguments" or "png: unknown option
-// '--size'".
+// for example "png takes MAP OUT; 3 arguments given" or "png: unknown
+// option '--size'".
 bool parse_command(const CommandSpec& spec, const std::vector<std::string>& words,
                    ParsedCommand* parsed, std::string* reason);
 

@@ -84,7 +84,8 @@ std::string usage_text() {
       "\n"
       "Exit status: 0 all maps valid, preview written, maps equal; 1 a map malformed\n"
       "or unreadable, a preview or standard output not written, the maps different\n"
-      "(diff), out of memory; 2 wrong usage, or diff could not read a map.\n";
+      "(diff), out of memory; 2 wrong usage, png's OUT is its MAP, or diff could not\n"
+      "read a map.\n";
   return text;
 }
 
