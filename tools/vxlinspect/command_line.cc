@@ -4,8 +4,8 @@ namespace vxlforge {
 
 namespace {
 
-const OptionSpec* find_option(const CommandSpec& spec, const std::string& name) {
-  for (const OptionSpec& option : spec.options) {
+const OptionSyntax* find_option(const CommandSyntax& syntax, const std::string& name) {
+  for (const OptionSyntax& option : syntax.options) {
     if (option.name == name) return &option;
   }
   return nullptr;
@@ -23,7 +23,7 @@ std::string ParsedCommand::value(const std::string& option, const std::string& f
   return it == options.end() ? fallback : it->second;
 }
 
-bool parse_command(const CommandSpec& spec, const std::vector<std::string>& words,
+bool parse_command(const CommandSyntax& syntax, const std::vector<std::string>& words,
                    ParsedCommand* parsed, std::string* reason) {
   *parsed = ParsedCommand();
   bool options_ended = false;
@@ -43,21 +43,21 @@ bool parse_command(const CommandSpec& spec, const std::vector<std::string>& word
     }
     const std::string::size_type equals = word.find('=');
     const std::string name = word.substr(0, equals);
-    const OptionSpec* option = find_option(spec, name);
+    const OptionSyntax* option = find_option(syntax, name);
     if (option == nullptr) {
-      *reason = spec.name + ": unknown option '" + name + "'";
+      *reason = syntax.name + ": unknown option '" + name + "'";
       return false;
     }
     std::string value;
     if (equals != std::string::npos) {
       if (!option->takes_value) {
-        *reason = spec.name + ": " + name + " takes no value";
+        *reason = syntax.name + ": " + name + " takes no value";
         return false;
       }
       value = word.substr(equals + 1);
     } else if (option->takes_value) {
       if (i + 1 == words.size()) {
-        *reason = spec.name + ": " + name + " needs a value";
+        *reason = syntax.name + ": " + name + " needs a value";
         return false;
       }
       value = words[++i];
@@ -66,11 +66,11 @@ bool parse_command(const CommandSpec& spec, const std::vector<std::string>& word
   }
   if (parsed->help) return true;
   const std::size_t count = parsed->arguments.size();
-  const bool too_few = count < static_cast<std::size_t>(spec.min_arguments);
-  const bool too_many = spec.max_arguments != kAnyNumber &&
-                        count > static_cast<std::size_t>(spec.max_arguments);
+  const bool too_few = count < static_cast<std::size_t>(syntax.min_arguments);
+  const bool too_many = syntax.max_arguments != kAnyNumber &&
+                        count > static_cast<std::size_t>(syntax.max_arguments);
   if (too_few || too_many) {
-    *reason = spec.name + " takes " + spec.arguments + "; " + count_text(count) + " given";
+    *reason = syntax.name + " takes " + syntax.arguments + "; " + count_text(count) + " given";
     return false;
   }
   return true;

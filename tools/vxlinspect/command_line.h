@@ -12,20 +12,20 @@ namespace vxlforge {
 // anywhere among the arguments, as "--name VALUE" or "--name=VALUE"; a
 // word "--" ends the options, and a lone "-" is an argument (standard input
 // or output).
-struct OptionSpec {
+struct OptionSyntax {
   std::string name;  // with its dashes: "--scale"
   bool takes_value = false;
 };
 
 constexpr int kAnyNumber = -1;
 
-struct CommandSpec {
+struct CommandSyntax {
   std::string name;        // "png"
   std::string arguments;   // for messages and the usage: "MAP OUT"
   std::string options_usage;  // for the usage: "[--scale N]"; may be empty
   int min_arguments = 0;
   int max_arguments = 0;   // or kAnyNumber
-  std::vector<OptionSpec> options;
+  std::vector<OptionSyntax> options;
 };
 
 struct ParsedCommand {
@@ -42,7 +42,7 @@ struct ParsedCommand {
 // earlier one. On wrong usage returns false with what is wrong in one line,
 // for example "png takes MAP OUT; 3 arguments given" or "png: unknown
 // option '--size'".
-bool parse_command(const CommandSpec& spec, const std::vector<std::string>& words,
+bool parse_command(const CommandSyntax& syntax, const std::vector<std::string>& words,
                    ParsedCommand* parsed, std::string* reason);
 
 }  // namespace vxlforge

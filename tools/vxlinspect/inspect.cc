@@ -32,7 +32,7 @@ constexpr std::size_t kListedDifferences = 10;
 // One command: what it takes, a line (or a few, the later ones indented)
 // for the usage text, and what runs it.
 struct Command {
-  CommandSpec spec;
+  CommandSyntax syntax;
   const char* summary;
   int (*run)(const ParsedCommand& parsed, StandardOutput& out);
 };
@@ -62,13 +62,13 @@ std::string usage_text() {
   std::string text;
   for (const Command& c : commands()) {
     text += text.empty() ? "usage: " : "       ";
-    text += "vxlinspect " + c.spec.name + " " + c.spec.arguments;
-    if (!c.spec.options_usage.empty()) text += " " + c.spec.options_usage;
+    text += "vxlinspect " + c.syntax.name + " " + c.syntax.arguments;
+    if (!c.syntax.options_usage.empty()) text += " " + c.syntax.options_usage;
     text += "\n";
   }
   text += "       vxlinspect --help | --version\n\n";
   for (const Command& c : commands()) {
-    std::string name = c.spec.name;
+    std::string name = c.syntax.name;
     name.resize(7, ' ');
     std::string summary = c.summary;
     for (std::string::size_type at = summary.find('\n'); at != std::string::npos;
@@ -229,10 +229,10 @@ int run_words(const std::vector<std::string>& words, StandardOutput& out) {
     return kInspectOk;
   }
   for (const Command& command : commands()) {
-    if (command.spec.name != first) continue;
+    if (command.syntax.name != first) continue;
     ParsedCommand parsed;
     std::string reason;
-    if (!parse_command(command.spec, {words.begin() + 1, words.end()}, &parsed, &reason)) {
+    if (!parse_command(command.syntax, {words.begin() + 1, words.end()}, &parsed, &reason)) {
       return usage_error(reason);
     }
     if (parsed.help) {
