@@ -67,7 +67,13 @@ std::uint8_t shade(int component, double factor) {
 
 }  // namespace
 
-Preview render_preview(const MapVoxels& voxels, int scale) {
+int max_preview_scale(PreviewView view) {
+  return view == PreviewView::kIso ? kMaxIsoScale : kMaxPreviewScale;
+}
+
+Preview render_preview(const MapVoxels& voxels, int scale, PreviewView view) {
+  (void)view;  // the overview and iso views follow
+
   std::vector<ColumnTop> tops(MAP_COLUMNS);
   int lowest = MAP_Z;
   int highest = 0;
