@@ -17,6 +17,7 @@
 #include "vxl/map_reader.h"
 #include "vxlinspect/map_diff.h"
 #include "vxlinspect/map_preview.h"
+#include "vxlinspect/stats_command.h"
 
 #ifndef VXLFORGE_VERSION
 #define VXLFORGE_VERSION "unknown"
@@ -30,16 +31,22 @@ constexpr std::size_t kListedDifferences = 10;
 
 const char kUsage[] =
     "usage: vxlinspect check MAP.vxl\n"
-    "       vxlinspect png MAP.vxl OUT.png [--scale N]\n"
+    "       vxlinspect stats MAP.vxl... [--json]\n"
+    "       vxlinspect png MAP.vxl OUT.png [--scale N] [--view top|overview|iso]\n"
     "       vxlinspect diff A.vxl B.vxl\n"
     "       vxlinspect --help | --version\n"
     "\n"
     "check  decode the whole map and say whether it is valid\n"
-    "png    write a top-down preview, N x N pixels per column (N = 1..16, default 1)\n"
+    "stats  the figures of each map: surface heights, land shares of the map and\n"
+    "       of the two start regions, floating voxels, SHA-256, highest point;\n"
+    "       --json prints one JSON object per map per line\n"
+    "png    write a preview: top (default) from above, N x N pixels per column\n"
+    "       (N = 1..16, default 1); overview, the top view with the grid and the\n"
+    "       start regions; iso, the whole map seen from a corner (N = 1..4)\n"
     "diff   count the columns whose voxels differ and list the first ten\n"
     "\n"
     "Exit status: 0 valid, written or equal; 1 malformed, unreadable or\n"
-    "unwritable (check, png) or different (diff); 2 wrong usage, or diff could\n"
+    "unwritable (check, stats, png) or different (diff); 2 wrong usage, or diff could\n"
     "not read a map.\n";
 
 int usage_error() {
@@ -108,10 +115,10 @@ int parse_scale(const char* text) {
   return static_cast<int>(value);
 }
 
-int run_png(const char* map_path, const char* png_path, int scale) {
+int run_png(const char* map_path, const char* png_path, int scale, PreviewView view) {
   auto voxels = std::make_unique<MapVoxels>();
   if (!load_map(map_path, voxels.get(), nullptr, stderr)) return kInspectFailed;
-  const Preview preview = render_preview(*voxels, scale);
+  const Preview preview = render_preview(*voxels, scale, view);
   std::vector<std::uint8_t> png;
   std::string reason;
   if (!encode_png(preview, &png, &reason)) {
@@ -160,18 +167,34 @@ int run_inspect(int argc, char** argv) {
   }
   if (command == "check" && argc == 3) return run_check(argv[2]);
   if (command == "diff" && argc == 4) return run_diff(argv[2], argv[3]);
-  if (command == "png" && (argc == 4 || argc == 6)) {
+  if (command == "stats") return run_stats_command(argc - 2, argv + 2);
+  if (command == "png" && argc >= 4 && argc % 2 == 0) {
     int scale = 1;
-    if (argc == 6) {
-      if (std::strcmp(argv[4], "--scale") != 0) return usage_error();
-      scale = parse_scale(argv[5]);
-      if (scale == 0) {
-        std::fprintf(stderr, "vxlinspect: --scale takes a whole number from 1 to %d\n",
-                     kMaxPreviewScale);
+    PreviewView view = PreviewView::kTop;
+    for (int i = 4; i < argc; i += 2) {
+      const std::string option = argv[i];
+      const std::string value = argv[i + 1];
+      if (option == "--scale") {
+        scale = parse_scale(argv[i + 1]);
+      } else if (option == "--view" && value == "top") {
+        view = PreviewView::kTop;
+      } else if (option == "--view" && value == "overview") {
+        view = PreviewView::kOverview;
+      } else if (option == "--view" && value == "iso") {
+        view = PreviewView::kIso;
+      } else if (option == "--view") {
+        std::fprintf(stderr, "vxlinspect: --view takes top, overview or iso\n");
         return kInspectUsage;
+      } else {
+        return usage_error();
       }
     }
-    return run_png(argv[2], argv[3], scale);
+    if (scale == 0 || scale > max_preview_scale(view)) {
+      std::fprintf(stderr, "vxlinspect: --scale takes a whole number from 1 to %d\n",
+                   max_preview_scale(view));
+      return kInspectUsage;
+    }
+    return run_png(argv[2], argv[3], scale, view);
   }
   return usage_error();
 }

@@ -68,8 +68,10 @@ bool measure_map_file(const std::uint8_t* bytes, std::size_t size, MapFigures* f
 // The grid square of column (x, y), e.g. "C4".
 std::string grid_square(int x, int y);
 
-// One JSON Lines object: "map" (`name`) followed by every figure under a
-// stable snake_case key (README lists them with their units).
+// One JSON Lines object: "map" (`name`) and every figure under a stable
+// snake_case key, the keys in alphabetical order (README lists them with
+// their units). Shares and means are exact: every one is a count divided by
+// a power of two.
 nlohmann::json map_figures_json(const MapFigures& figures, const std::string& name);
 
 // The text block `stats` prints for one map: its name on the first line,
