@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "driver/generate_map.h"
@@ -83,6 +84,18 @@ void BM_RenderView(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_RenderView)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Encoding the isometric view's PNG (libpng's default compression).
+void BM_EncodeIsoPng(benchmark::State& state) {
+  const Preview preview = render_preview(map_voxels(), 1, PreviewView::kIso);
+  for (auto _ : state) {
+    std::vector<std::uint8_t> png;
+    std::string reason;
+    if (!encode_png(preview, &png, &reason)) std::abort();
+    benchmark::DoNotOptimize(png.data());
+  }
+}
+BENCHMARK(BM_EncodeIsoPng)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The whole isometric preview from the file's bytes to the PNG's.
 void BM_IsoPngFromFile(benchmark::State& state) {

@@ -402,6 +402,11 @@ TEST_F(StatsCommandTest, TextBlocksAndUsage) {
   EXPECT_NE(o.out.find("  surface height   min 0, mean 0.00, max 0 voxels\n"), std::string::npos)
       << o.out;
 
+  // "-" reads the map from standard input.
+  o = run("stats - <'" + a + "'");
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out.rfind("-\n  sha256           ", 0), 0u) << o.out;
+
   EXPECT_EQ(run("stats").status, 2);
   EXPECT_EQ(run("stats " + a + " --jsn").status, 2);
   o = run("stats " + work_);
