@@ -3,7 +3,6 @@
 // command as a process: output, exit status, memory.
 #include "vxlinspect/map_stats.h"
 
-#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -343,11 +342,12 @@ class StatsCommandTest : public ::testing::Test {
     return path;
   }
 
-  Outcome run(const std::string& args) {
+  // Runs vxlinspect with `args`, after the shell commands in `before`.
+  Outcome run(const std::string& args, const std::string& before = "") {
     const std::string out = work_ + "/stdout";
     const std::string err = work_ + "/stderr";
     const std::string command =
-        "'" VXLINSPECT_BINARY "' " + args + " >'" + out + "' 2>'" + err + "'";
+        before + "'" VXLINSPECT_BINARY "' " + args + " >'" + out + "' 2>'" + err + "'";
     const int raw = std::system(command.c_str());
     Outcome o;
     o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -424,9 +424,17 @@ TEST_F(StatsCommandTest, NamesThatAreNotUtf8StillGiveValidJson) {
   EXPECT_EQ(j["map"], work_ + "/bad\xef\xbf\xbd.vxl");
 }
 
-// Maps are measured one at a time: a hundred of them take no more memory
-// than one would. Holding them all would take 100 MiB.
+// Maps are measured one at a time: a hundred maps of 1 MiB each go through
+// in 64 MiB of address space, about five times what one takes. (Not under
+// AddressSanitizer, which reserves terabytes of address space up front.)
 TEST_F(StatsCommandTest, HundredMapsAreNotHeldAtOnce) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "address space is unbounded under AddressSanitizer";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  GTEST_SKIP() << "address space is unbounded under AddressSanitizer";
+#endif
+#endif
   std::string args = "stats --json";
   for (int i = 0; i < 100; ++i) {
     // Appended piece by piece: GCC 12 warns falsely on "m" + to_string(i).
@@ -435,12 +443,9 @@ TEST_F(StatsCommandTest, HundredMapsAreNotHeldAtOnce) {
     args += ' ';
     args += put_map(name, i % 2 == 1);
   }
-  const Outcome o = run(args);
+  const Outcome o = run(args, "ulimit -v 65536; ");
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(lines(o.out).size(), 100u);
-  rusage usage;
-  ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
-  EXPECT_LT(usage.ru_maxrss, 40 * 1024) << "kilobytes, largest child so far";
 }
 
 }  // namespace
