@@ -317,6 +317,9 @@ TEST_P(OverviewTest, GridLinesLightenTheTopViewBetweenSquares) {
       EXPECT_EQ(overview(px, line), on ? lightened(px, line) : top(px, line)) << "line " << k;
     }
   }
+  // Where lines cross, the pixel is lightened once.
+  EXPECT_EQ(overview(192 * s, 448 * s), lightened(192 * s, 448 * s));
+  EXPECT_EQ(overview(320 * s, 64 * s), lightened(320 * s, 64 * s));
   // Inside a square nothing changes; the map's own edges get no line.
   EXPECT_EQ(overview(310 * s, 310 * s), top(310 * s, 310 * s));
   EXPECT_EQ(overview(300 * s, 0), top(300 * s, 0));

@@ -1,5 +1,7 @@
 #include "vxlinspect/overview.h"
 
+#include <vector>
+
 #include "mapgen/volume.h"
 #include "vxlinspect/grid_font.h"
 
@@ -44,16 +46,17 @@ void lighten(Preview* p, int px, int py) {
 }
 
 void draw_grid(int scale, Preview* p) {
+  // Which pixel rows (and, the map being square, columns) lie on a line:
+  // a pixel where two lines cross is lightened once, like any other.
   const int width = overview_line_width(scale);
+  std::vector<bool> on_line(static_cast<std::size_t>(p->width), false);
   for (int k = 1; k < kSquares; ++k) {
     const int first = kSquare * k * scale - width / 2;
-    for (int line = first; line < first + width; ++line) {
-      for (int along = 0; along < p->height; ++along) lighten(p, line, along);
-      // The crossing pixels were lightened by the vertical line already.
-      for (int along = 0; along < p->width; ++along) {
-        if (along >= first && along < first + width) continue;
-        lighten(p, along, line);
-      }
+    for (int i = first; i < first + width; ++i) on_line[i] = true;
+  }
+  for (int py = 0; py < p->height; ++py) {
+    for (int px = 0; px < p->width; ++px) {
+      if (on_line[px] || on_line[py]) lighten(p, px, py);
     }
   }
 }
