@@ -18,6 +18,7 @@
 #include "vxlinspect/map_diff.h"
 #include "vxlinspect/map_preview.h"
 #include "vxlinspect/standard_output.h"
+#include "vxlinspect/stats_command.h"
 
 #ifndef VXLFORGE_VERSION
 #define VXLFORGE_VERSION "unknown"
@@ -47,8 +48,16 @@ const std::vector<Command>& commands() {
       {{"check", "MAP...", "", 1, kAnyNumber, {}},
        "decode each map and say whether it is valid, one line per map",
        run_check},
-      {{"png", "MAP OUT", "[--scale N]", 2, 2, {{"--scale", true}}},
-       "write a top-down preview, N x N pixels per column (N = 1..16, default 1)",
+      {{"stats", "MAP...", "[--json]", 1, kAnyNumber, {{"--json", false}}},
+       "the figures of each map: surface heights, land shares of the map and of\n"
+       "the two start regions, floating voxels, SHA-256, highest point; --json\n"
+       "prints one JSON object per map per line",
+       run_stats_command},
+      {{"png", "MAP OUT", "[--scale N] [--view top|overview|iso]", 2, 2,
+        {{"--scale", true}, {"--view", true}}},
+       "write a preview: top (default) from above, N x N pixels per column\n"
+       "(N = 1..16, default 1); overview, the top view with the grid and the\n"
+       "start regions; iso, the whole map seen from a corner (N = 1..4)",
        run_png},
       {{"diff", "A B", "[--exact]", 2, 2, {{"--exact", false}}},
        "count the columns whose voxels differ and list the first ten; the fourth\n"
@@ -125,26 +134,42 @@ int run_check(const ParsedCommand& parsed, StandardOutput& out) {
   return status;
 }
 
-// A whole decimal number in 1..kMaxPreviewScale, or 0.
-int parse_scale(const std::string& text) {
+// A whole decimal number in 1..`max`, or 0.
+int parse_scale(const std::string& text, int max) {
   char* end = nullptr;
   errno = 0;
   const long value = std::strtol(text.c_str(), &end, 10);
-  if (errno != 0 || end == text.c_str() || *end != '\0' || value < 1 ||
-      value > kMaxPreviewScale) {
-    return 0;
-  }
+  if (errno != 0 || end == text.c_str() || *end != '\0' || value < 1 || value > max) return 0;
   return static_cast<int>(value);
+}
+
+// The view named `text`; false when it names none.
+bool parse_view(const std::string& text, PreviewView* view) {
+  if (text == "top") {
+    *view = PreviewView::kTop;
+  } else if (text == "overview") {
+    *view = PreviewView::kOverview;
+  } else if (text == "iso") {
+    *view = PreviewView::kIso;
+  } else {
+    return false;
+  }
+  return true;
 }
 
 int run_png(const ParsedCommand& parsed, StandardOutput& out) {
   const std::string& map_path = parsed.arguments[0];
   const std::string& png_path = parsed.arguments[1];
+  PreviewView view = PreviewView::kTop;
+  const std::string view_text = parsed.value("--view", "top");
+  if (!parse_view(view_text, &view)) {
+    return usage_error("png: --view takes top, overview or iso, not '" + view_text + "'");
+  }
   const std::string scale_text = parsed.value("--scale", "1");
-  const int scale = parse_scale(scale_text);
+  const int scale = parse_scale(scale_text, max_preview_scale(view));
   if (scale == 0) {
     return usage_error("png: --scale takes a whole number from 1 to " +
-                       std::to_string(kMaxPreviewScale) + ", not '" + scale_text + "'");
+                       std::to_string(max_preview_scale(view)) + ", not '" + scale_text + "'");
   }
   struct stat map_info;
   struct stat png_info;
@@ -161,7 +186,7 @@ int run_png(const ParsedCommand& parsed, StandardOutput& out) {
     std::fprintf(stderr, "%s\n", map.message.c_str());
     return kInspectFailed;
   }
-  const Preview preview = render_preview(*voxels, scale);
+  const Preview preview = render_preview(*voxels, scale, view);
   voxels.reset();
   std::vector<std::uint8_t> png;
   std::string reason;
@@ -251,7 +276,7 @@ int usage_error(const std::string& reason) {
   return kInspectUsage;
 }
 
-LoadedMap load_map(const std::string& path, MapVoxels* voxels, MapStats* stats) {
+LoadedMap read_map_bytes(const std::string& path, std::vector<std::uint8_t>* bytes) {
   LoadedMap loaded;
   if (path == "-") {
     if (standard_input_taken) {
@@ -260,9 +285,8 @@ LoadedMap load_map(const std::string& path, MapVoxels* voxels, MapStats* stats) 
     }
     standard_input_taken = true;
   }
-  std::vector<std::uint8_t> bytes;
   std::string reason;
-  switch (read_map_input(path, &bytes, &reason)) {
+  switch (read_map_input(path, bytes, &reason)) {
     case MapRead::kUnreadable:
       loaded.message = "vxlinspect: cannot read '" + path + "': " + reason;
       return loaded;
@@ -273,6 +297,14 @@ LoadedMap load_map(const std::string& path, MapVoxels* voxels, MapStats* stats) 
     case MapRead::kRead:
       break;
   }
+  loaded.verdict = MapVerdict::kValid;
+  return loaded;
+}
+
+LoadedMap load_map(const std::string& path, MapVoxels* voxels, MapStats* stats) {
+  std::vector<std::uint8_t> bytes;
+  LoadedMap loaded = read_map_bytes(path, &bytes);
+  if (loaded.verdict != MapVerdict::kValid) return loaded;
   MapError error;
   if (!decode_map(bytes.data(), bytes.size(), voxels, stats, &error)) {
     loaded.verdict = MapVerdict::kMalformed;

@@ -1,7 +1,9 @@
 #ifndef VXLFORGE_TOOLS_VXLINSPECT_INSPECT_H_
 #define VXLFORGE_TOOLS_VXLINSPECT_INSPECT_H_
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "vxl/map_reader.h"
 
@@ -36,10 +38,14 @@ struct LoadedMap {
   std::string message;
 };
 
-// Reads the map named by `path` ("-": standard input, which can be read
-// only once per run) within the bound on a map's size, and decodes it into
-// `voxels` and `stats` (either may be null). Every command that takes a MAP
-// reads it through this.
+// Reads the bytes of the map named by `path` ("-": standard input, which
+// can be read only once per run) within the bound on a map's size, without
+// decoding them: kValid then means only "read". Every command that takes a
+// MAP reads it through this, directly or through load_map.
+LoadedMap read_map_bytes(const std::string& path, std::vector<std::uint8_t>* bytes);
+
+// read_map_bytes, then decodes the map into `voxels` and `stats` (either
+// may be null).
 LoadedMap load_map(const std::string& path, MapVoxels* voxels, MapStats* stats);
 
 }  // namespace vxlforge

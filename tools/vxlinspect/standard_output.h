@@ -14,6 +14,8 @@ class StandardOutput {
  public:
   // `text` and a line feed.
   void line(const std::string& text);
+  // `text` as it is, line feeds included.
+  void text(const std::string& text) { bytes(text.data(), text.size()); }
   // Bytes as they are, e.g. a PNG.
   void bytes(const void* data, std::size_t size);
 
