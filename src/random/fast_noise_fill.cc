@@ -247,7 +247,7 @@ double lerp(float a, float b, double t) {
 // contiguous arrays, so it vectorises; where the processor has wider vectors
 // a second copy uses them. The operations, and so the bits, are the same.
 template <bool kLinear>
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__) && defined(__linux__)
 __attribute__((target_clones("avx2", "default")))
 #endif
 void fill_columns(const Octave& o, const LatticeHalf& h0, const LatticeHalf& h1,
