@@ -180,7 +180,7 @@ __attribute__((target("avx2"))) void spread_terms_wide(const Octave& o,
 
 std::atomic<bool> wide_terms_allowed{true};
 
-bool wide_terms() {
+[[maybe_unused]] bool wide_terms() {
 #ifdef VXLFORGE_WIDE_TERMS
   static const bool available = __builtin_cpu_supports("avx2");
   return available && wide_terms_allowed.load(std::memory_order_relaxed);
