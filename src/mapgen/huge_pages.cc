@@ -11,7 +11,7 @@ namespace vxlforge {
 
 namespace {
 
-std::uintptr_t round_down(std::uintptr_t value, std::size_t unit) { return value / unit * unit; }
+[[maybe_unused]] std::uintptr_t round_down(std::uintptr_t value, std::size_t unit) { return value / unit * unit; }
 
 }  // namespace
 

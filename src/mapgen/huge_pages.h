@@ -13,6 +13,14 @@ namespace vxlforge {
 // The size of a huge page where the system offers them.
 constexpr std::size_t kHugePageSize = std::size_t{2} << 20;
 
+// The alignment that starts an array on a huge page. Windows executables
+// align their data to at most 8 KiB, and get no huge-page advice there.
+#if defined(_WIN32)
+constexpr std::size_t kHugePageAlignment = 64;
+#else
+constexpr std::size_t kHugePageAlignment = kHugePageSize;
+#endif
+
 // Where one of the process's fixed arrays lies.
 struct FixedArray {
   const void* data;

@@ -180,7 +180,7 @@ __attribute__((target("avx2"))) void spread_terms_wide(const Octave& o,
 
 std::atomic<bool> wide_terms_allowed{true};
 
-bool wide_terms() {
+[[maybe_unused]] bool wide_terms() {
 #ifdef VXLFORGE_WIDE_TERMS
   static const bool available = __builtin_cpu_supports("avx2");
   return available && wide_terms_allowed.load(std::memory_order_relaxed);
@@ -247,7 +247,7 @@ double lerp(float a, float b, double t) {
 // contiguous arrays, so it vectorises; where the processor has wider vectors
 // a second copy uses them. The operations, and so the bits, are the same.
 template <bool kLinear>
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__) && defined(__linux__)
 __attribute__((target_clones("avx2", "default")))
 #endif
 void fill_columns(const Octave& o, const LatticeHalf& h0, const LatticeHalf& h1,

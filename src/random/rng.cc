@@ -73,7 +73,7 @@ std::uint32_t temper(std::uint32_t y) {
 
 // Runs once for every 624 draws, on the serial path of the per-column
 // loops; eight lanes at a time where the processor has them.
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__) && defined(__linux__)
 __attribute__((target_clones("avx2", "default")))
 #endif
 void regenerate_and_temper() {
