@@ -17,6 +17,8 @@
 #include "vxl/map_reader.h"
 #include "vxlinspect/map_diff.h"
 #include "vxlinspect/map_preview.h"
+#include "vxlinspect/html_command.h"
+#include "vxlinspect/sheet_command.h"
 #include "vxlinspect/stats_command.h"
 
 #ifndef VXLFORGE_VERSION
@@ -34,6 +36,8 @@ const char kUsage[] =
     "       vxlinspect stats MAP.vxl... [--json]\n"
     "       vxlinspect png MAP.vxl OUT.png [--scale N] [--view top|overview|iso]\n"
     "       vxlinspect diff A.vxl B.vxl\n"
+    "       vxlinspect html MAP.vxl OUT.html\n"
+    "       vxlinspect sheet OUTDIR MAP.vxl...\n"
     "       vxlinspect --help | --version\n"
     "\n"
     "check  decode the whole map and say whether it is valid\n"
@@ -44,6 +48,8 @@ const char kUsage[] =
     "       (N = 1..16, default 1); overview, the top view with the grid and the\n"
     "       start regions; iso, the whole map seen from a corner (N = 1..4)\n"
     "diff   count the columns whose voxels differ and list the first ten\n"
+    "html   write one page that shows the map in 3D, with its overview and figures\n"
+    "sheet  write OUTDIR/index.html comparing the maps, and a 3D page for each\n"
     "\n"
     "Exit status: 0 valid, written or equal; 1 malformed, unreadable or\n"
     "unwritable (check, stats, png) or different (diff); 2 wrong usage, or diff could\n"
@@ -168,6 +174,8 @@ int run_inspect(int argc, char** argv) {
   if (command == "check" && argc == 3) return run_check(argv[2]);
   if (command == "diff" && argc == 4) return run_diff(argv[2], argv[3]);
   if (command == "stats") return run_stats_command(argc - 2, argv + 2);
+  if (command == "html") return run_html_command(argc - 2, argv + 2);
+  if (command == "sheet") return run_sheet_command(argc - 2, argv + 2);
   if (command == "png" && argc >= 4 && argc % 2 == 0) {
     int scale = 1;
     PreviewView view = PreviewView::kTop;

@@ -1,0 +1,167 @@
+#include "vxlinspect/sheet_command.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "vxl/file_output.h"
+#include "vxlinspect/html_command.h"
+#include "vxlinspect/inspect.h"
+#include "vxlinspect/page_encoding.h"
+#include "vxlinspect/page_template.h"
+#include "vxlinspect/sheet_entry.h"
+#include "vxlinspect/web_files.h"
+
+namespace vxlforge {
+
+namespace {
+
+// A thread holds a decoded map (about 100 MB) while it works; four are
+// plenty for the cores of a desktop and keep the total bounded.
+constexpr unsigned kMaxWorkers = 4;
+
+// Makes `path` a folder unless it is one already; "" or why not.
+std::string make_folder(const std::string& path) {
+  if (mkdir(path.c_str(), 0777) == 0) return "";
+  const int error = errno;
+  struct stat info;
+  if (error == EEXIST && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return "";
+  return "cannot make folder '" + path + "': " + std::strerror(error);
+}
+
+// Rows finish in any order on the workers and go into the index in the
+// order given. A worker may start map k only while k is less than
+// `window` rows ahead of the next row the index takes, so at most that
+// many finished rows (small) and one map per worker (large) are held.
+class RowQueue {
+ public:
+  RowQueue(std::size_t count, std::size_t window) : count_(count), window_(window) {}
+
+  // The next map to work on, once its turn has come; false when none is left.
+  bool next_job(std::size_t* k) {
+    std::unique_lock lock(mutex_);
+    if (next_job_ >= count_) return false;
+    *k = next_job_++;
+    changed_.wait(lock, [&] { return *k < taken_ + window_; });
+    return true;
+  }
+
+  void put(std::size_t k, std::string row) {
+    std::lock_guard lock(mutex_);
+    done_[k] = std::move(row);
+    changed_.notify_all();
+  }
+
+  // Row `k`, once it is done; rows are taken in order 0, 1, 2, ...
+  std::string take(std::size_t k) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return done_.count(k) != 0; });
+    std::string row = std::move(done_[k]);
+    done_.erase(k);
+    taken_ = k + 1;
+    changed_.notify_all();
+    return row;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::map<std::size_t, std::string> done_;
+  std::size_t count_;
+  std::size_t window_;
+  std::size_t next_job_ = 0;
+  std::size_t taken_ = 0;
+};
+
+std::string sheet_title(std::size_t maps) {
+  return std::to_string(maps) + (maps == 1 ? " map" : " maps");
+}
+
+}  // namespace
+
+int run_sheet_command(int argc, char** argv) {
+  if (argc < 2) {
+    std::fputs("usage: vxlinspect sheet OUTDIR MAP.vxl...\n", stderr);
+    return kInspectUsage;
+  }
+  const std::string outdir = argv[0];
+  std::vector<std::string> paths(argv + 1, argv + argc);
+  for (const std::string& folder : {outdir, outdir + "/maps", outdir + "/thumbs"}) {
+    const std::string reason = make_folder(folder);
+    if (!reason.empty()) {
+      std::fprintf(stderr, "vxlinspect: %s\n", reason.c_str());
+      return kInspectFailed;
+    }
+  }
+
+  const std::vector<std::string> stems = sheet_stems(paths);
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  const std::size_t workers = std::min<std::size_t>({cores, kMaxWorkers, paths.size()});
+  RowQueue queue(paths.size(), 2 * workers);
+  std::atomic<bool> any_failed{false};
+  std::mutex stderr_mutex;
+
+  auto work = [&] {
+    std::size_t k;
+    while (queue.next_job(&k)) {
+      const SheetEntry entry{paths[k], map_display_name(paths[k]), stems[k]};
+      std::string reason;
+      std::string row = make_sheet_entry(outdir, entry, &reason);
+      if (!reason.empty()) {
+        any_failed = true;
+        std::lock_guard lock(stderr_mutex);
+        std::fprintf(stderr, "vxlinspect: %s: %s\n", paths[k].c_str(), reason.c_str());
+      }
+      queue.put(k, std::move(row));
+    }
+  };
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < workers; ++i) threads.emplace_back(work);
+
+  // The index streams out as the rows come: the page up to its rows, each
+  // row, then the rest, into a file that replaces index.html only once
+  // complete.
+  const std::string script(web_file("sheet.js"));
+  const std::string style(web_file("sheet.css"));
+  const std::string policy = page_policy(script, style, "'self'");
+  const std::string title = sheet_title(paths.size());
+  const std::string_view page = web_file("sheet.html");
+  const std::size_t rows_at = page.find("{{ROWS}}");
+  auto part = [&](std::string_view text) {
+    return fill_page(text, {{"CSP", html_escape(policy)},
+                            {"TITLE", html_escape(title)},
+                            {"STYLE", style},
+                            {"SCRIPT", script}});
+  };
+  ReplacingFile index;
+  const std::string index_path = outdir + "/index.html";
+  index.open(index_path.c_str());
+  const std::string head = part(page.substr(0, rows_at)) + "[\n";
+  index.append(head.data(), head.size());
+  for (std::size_t k = 0; k < paths.size(); ++k) {
+    const std::string row = script_safe_json(queue.take(k)) + (k + 1 < paths.size() ? ",\n" : "\n");
+    index.append(row.data(), row.size());
+  }
+  for (std::thread& thread : threads) thread.join();
+  std::string tail = "]";
+  tail += part(page.substr(rows_at + std::strlen("{{ROWS}}")));
+  index.append(tail.data(), tail.size());
+  std::string reason;
+  if (!index.finish(&reason)) {
+    std::fprintf(stderr, "vxlinspect: cannot write '%s': %s\n", index_path.c_str(), reason.c_str());
+    return kInspectFailed;
+  }
+  return any_failed ? kInspectFailed : kInspectOk;
+}
+
+}  // namespace vxlforge
