@@ -112,11 +112,12 @@ int run_sheet_command(int argc, char** argv) {
   std::mutex stderr_mutex;
 
   auto work = [&] {
+    SheetScratch scratch;
     std::size_t k;
     while (queue.next_job(&k)) {
       const SheetEntry entry{paths[k], map_display_name(paths[k]), stems[k]};
       std::string reason;
-      std::string row = make_sheet_entry(outdir, entry, &reason);
+      std::string row = make_sheet_entry(outdir, entry, &scratch, &reason);
       if (!reason.empty()) {
         any_failed = true;
         std::lock_guard lock(stderr_mutex);

@@ -75,13 +75,15 @@ nlohmann::json row_figures(const MapFigures& f) {
 }
 
 // Writes the page and thumbnail; returns "" or why not.
-std::string write_entry(const std::string& outdir, const SheetEntry& entry, nlohmann::json* row) {
-  std::vector<std::uint8_t> bytes;
+std::string write_entry(const std::string& outdir, const SheetEntry& entry, SheetScratch* scratch,
+                        nlohmann::json* row) {
+  std::vector<std::uint8_t>& bytes = scratch->bytes;
   std::string reason;
   if (!read_map_file(entry.path, &bytes, &reason)) return "cannot read: " + reason;
-  auto voxels = std::make_unique<MapVoxels>();
+  if (!scratch->voxels) scratch->voxels = std::make_unique<MapVoxels>();
+  const MapVoxels* voxels = scratch->voxels.get();
   MapError error;
-  if (!decode_map(bytes.data(), bytes.size(), voxels.get(), nullptr, &error)) {
+  if (!decode_map(bytes.data(), bytes.size(), scratch->voxels.get(), nullptr, &error)) {
     return "malformed: " + describe_map_error(error);
   }
   const MapFigures figures = measure_map(*voxels, bytes.data(), bytes.size());
@@ -100,7 +102,7 @@ std::string write_entry(const std::string& outdir, const SheetEntry& entry, nloh
   input.name = entry.name;
   input.file = bytes.data();
   input.file_size = bytes.size();
-  input.voxels = voxels.get();
+  input.voxels = voxels;
   input.figures = &figures;
   input.back_link = "../index.html";
   std::string page;
@@ -118,11 +120,11 @@ std::string write_entry(const std::string& outdir, const SheetEntry& entry, nloh
 }  // namespace
 
 std::string make_sheet_entry(const std::string& outdir, const SheetEntry& entry,
-                             std::string* reason) {
+                             SheetScratch* scratch, std::string* reason) {
   nlohmann::json row;
   row["name"] = entry.name;
   try {
-    *reason = write_entry(outdir, entry, &row);
+    *reason = write_entry(outdir, entry, scratch, &row);
   } catch (const std::bad_alloc&) {
     *reason = "out of memory";
   }

@@ -2,9 +2,11 @@
 #define VXLFORGE_TOOLS_VXLINSPECT_SHEET_ENTRY_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "vxl/map_reader.h"
 #include "vxlinspect/map_preview.h"
 
 namespace vxlforge {
@@ -32,13 +34,21 @@ struct SheetEntry {
   std::string stem;  // see sheet_stems
 };
 
-// Reads, decodes and measures `entry`'s map, writes its page (with a link
+// Room that one worker keeps from map to map: a decoded map takes about
+// 100 MB, which a fresh allocation would have the system hand out zeroed
+// every time.
+struct SheetScratch {
+  std::vector<std::uint8_t> bytes;
+  std::unique_ptr<MapVoxels> voxels;
+};
+
+// Reads, decodes and measures `entry`'s map, using `scratch`, writes its page (with a link
 // back to ../index.html) and its thumbnail under `outdir`, each replaced
 // only once complete, and returns its index row as JSON text: name, page,
 // thumb and the sorted-by figures, or name and error when it failed. On
 // failure `*reason` says why, for standard error; on success it is "".
 std::string make_sheet_entry(const std::string& outdir, const SheetEntry& entry,
-                             std::string* reason);
+                             SheetScratch* scratch, std::string* reason);
 
 }  // namespace vxlforge
 
