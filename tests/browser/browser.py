@@ -256,6 +256,8 @@ class Page:
 
     def screenshot(self, box=None):
         """A PNG of the page as shown, or of `box` ([left, top, width, height])."""
+        # A tab in the background draws no frames to capture.
+        self.call("Page.bringToFront")
         params = {"format": "png"}
         if box:
             params["clip"] = {"x": box[0], "y": box[1], "width": box[2], "height": box[3],

@@ -135,6 +135,9 @@ void main() {
       this.colourTexture = gl.createTexture();
       this.count = 0;
       this.drawCalls = 0;
+      // Every plane, facing the eye or not: to compare with what is left
+      // out, when looking for a face that should show and does not.
+      this.allPlanes = false;
     }
 
     // Uploads a decoded map's colours and its mesh; replaces any before.
@@ -220,7 +223,7 @@ void main() {
       const eye = camera.eye();
       this.rectangles = 0;
       for (let dir = 0; dir < 6; ++dir) {
-        const [first, end] = Vxl.planesFacing(dir, eye);
+        const [first, end] = this.allPlanes ? [0, Vxl.PLANES[dir]] : Vxl.planesFacing(dir, eye);
         const from = this.planeStart[dir][first];
         const to = this.planeStart[dir][end];
         if (to <= from) continue;
