@@ -10,6 +10,8 @@
 //                     in the last frame
 //   data-frames       frames drawn so far; data-first-frame-ms the time
 //                     from opening the page to its first finished frame
+//   data-timings      milliseconds each step of showing the map took:
+//                     "inflate N decode N mesh N upload N draw N"
 //   data-camera       "yaw pitch distance"; data-focus "x y h"
 //   data-errors       script errors seen (listed in #errors)
 //   data-load-error   why the last dropped or picked file was refused
@@ -103,6 +105,7 @@
       this.camera = new Vxl.OrbitCamera();
       this.map = null;
       this.frames = 0;
+      this.timings = [];
       this.pending = false;
       this.overview = new Vxl.Overview($("overview-image"), $("overview-marks"),
                                        (x, y) => this.lookAt(x, y));
@@ -127,7 +130,14 @@
 
     // Shows the map in `bytes`; throws Vxl.MapFormatError when it is not one.
     show(bytes, name, figures, picture) {
+      let t = performance.now();
+      const lap = (step) => {
+        const now = performance.now();
+        this.timings.push(`${step} ${Math.round(now - t)}`);
+        t = now;
+      };
       const map = Vxl.decodeMap(bytes);
+      lap("decode");
       this.map = map;
       report({ mapName: name });
       $("map-name").textContent = name;
@@ -144,7 +154,12 @@
         return;
       }
       const mesh = Vxl.buildMesh(map);
+      lap("mesh");
       this.renderer.setMap(map, mesh);
+      this.renderer.waitForFrame();
+      lap("upload");
+      this.shownAt = performance.now();
+      this.frames = 0;
       report({ faces: mesh.faces, quads: mesh.count });
       showMessage("");
       this.requestFrame();
@@ -175,7 +190,10 @@
         // The first frame counts once the graphics work is done: reading a
         // pixel back waits for it.
         this.renderer.waitForFrame();
-        report({ firstFrameMs: Math.round(performance.now()), state: "ready" });
+        this.timings.push(`draw ${Math.round(performance.now() - this.shownAt)}`);
+        report({ firstFrameMs: Math.round(performance.now()), timings: this.timings.join(" "),
+                 state: "ready" });
+        this.timings = [];
       }
     }
 
@@ -261,7 +279,9 @@
     const viewer = new Viewer();
     Vxl.viewer = viewer;  // for the browser tests and the curious
     try {
+      const started = performance.now();
       const bytes = await inflate(base64Bytes($("vxl-map").textContent));
+      viewer.timings.push(`inflate ${Math.round(performance.now() - started)}`);
       viewer.show(bytes, meta.name, meta.figures, $("overview-image").src);
     } catch (error) {
       showMessage(`This page could not show its map: ${error.message}`);

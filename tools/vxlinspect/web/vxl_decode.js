@@ -41,17 +41,17 @@
   }
   Vxl.MapFormatError = MapFormatError;
 
-  // The bits h0..h1 (inclusive, 0..63) of a 64-bit mask, as [lo, hi] words.
-  function rangeBits(h0, h1) {
-    if (h1 < h0) return [0, 0];
-    const word = (a, b) => {
-      // Bits a..b of one 32-bit word, for 0 <= a <= b <= 31.
-      const upper = b === 31 ? 0xffffffff : (1 << (b + 1)) - 1;
-      return (upper & ~((1 << a) - 1)) >>> 0;
-    };
-    const lo = h0 < 32 ? word(h0, Math.min(h1, 31)) : 0;
-    const hi = h1 >= 32 ? word(Math.max(h0, 32) - 32, h1 - 32) : 0;
-    return [lo, hi];
+  // Bits a..b (0 <= a <= b <= 31) of one 32-bit word.
+  function bits(a, b) {
+    return ((b === 31 ? 0xffffffff : (1 << (b + 1)) - 1) & ~((1 << a) - 1)) >>> 0;
+  }
+  // Heights h0..h1 (inclusive, 0..63) of a column's mask: its low word
+  // (h 0..31) and its high word (h 32..63).
+  function lowBits(h0, h1) {
+    return h1 < h0 || h0 > 31 ? 0 : bits(h0, Math.min(h1, 31));
+  }
+  function highBits(h0, h1) {
+    return h1 < h0 || h1 < 32 ? 0 : bits(Math.max(h0, 32) - 32, h1 - 32);
   }
 
   function readU32(d, at) {
@@ -92,20 +92,8 @@
       for (x = 0; x < MAP_X; ++x) {
         const c = y * MAP_X + x;
         colourStart[c] = nColours;
+        // The column's masks: solid, and coloured (which is solid too).
         let sLo = 0, sHi = 0, cLo = 0, cHi = 0;
-        const addSolid = (h0, h1) => {
-          const [lo, hi] = rangeBits(h0, h1);
-          sLo |= lo;
-          sHi |= hi;
-        };
-        const addColours = (h0, count, at) => {
-          const [lo, hi] = rangeBits(h0, h0 + count - 1);
-          sLo |= lo;
-          sHi |= hi;
-          cLo |= lo;
-          cHi |= hi;
-          for (let k = 0; k < count; ++k) colours[nColours++] = readU32(d, at + 4 * k);
-        };
         // What the previous span left for the next to place: bottom colours
         // whose heights depend on the next air_start, above which, down from
         // `solidFrom`, lies hidden solid ground.
@@ -183,14 +171,23 @@
           if (first) {
             surface = MAP_Z - topStart;
           } else {
-            addSolid(solidFrom, airStart - bottomCount - 1);
-            addColours(airStart - bottomCount, bottomCount, bottomAt);
+            // Hidden ground down to the bottom colours, then those.
+            sLo |= lowBits(solidFrom, airStart - 1);
+            sHi |= highBits(solidFrom, airStart - 1);
+            cLo |= lowBits(airStart - bottomCount, airStart - 1);
+            cHi |= highBits(airStart - bottomCount, airStart - 1);
+            for (let k = 0; k < bottomCount; ++k) colours[nColours++] = readU32(d, bottomAt + 4 * k);
           }
-          addColours(topStart, topCount, at + 4);
+          sLo |= lowBits(topStart, topEnd);
+          sHi |= highBits(topStart, topEnd);
+          cLo |= lowBits(topStart, topEnd);
+          cHi |= highBits(topStart, topEnd);
+          for (let k = 0; k < topCount; ++k) colours[nColours++] = readU32(d, at + 4 + 4 * k);
           ++spans;
           pos = at + spanBytes;
           if (last) {
-            addSolid(topEnd + 1, MAP_Z - 1);
+            sLo |= lowBits(topEnd + 1, MAP_Z - 1);
+            sHi |= highBits(topEnd + 1, MAP_Z - 1);
             break;
           }
           first = false;
