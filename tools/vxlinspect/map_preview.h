@@ -10,31 +10,25 @@
 namespace vxlforge {
 
 constexpr int kMaxPreviewScale = 16;
-// The isometric view is about 2,000 pixels wide at scale 1 and grows with
-// the square of the scale; 4 keeps it near 150 MB.
+// The isometric view is 2080 x 1216 pixels at scale 1 and grows with the
+// square of the scale; 4 keeps its pixels near 120 MB.
 constexpr int kMaxIsoScale = 4;
 
-// What a preview shows.
-//  - kTop: the map from above, one scale x scale block per column.
+// What a preview shows (each view's header gives its details).
+//  - kTop: the map from above, one scale x scale block per column
+//    (top_view.h).
 //  - kOverview: the top view with the grid players name places by (8 x 8
 //    squares of 64 columns, letters A..H along the top edge, digits 1..8
-//    down the left) and the two start regions outlined.
-//  - kIso: the whole map seen from above one corner, every exposed face in
+//    down the left) and the two start regions outlined (overview.h).
+//  - kIso: the whole map seen from beyond one corner, every exposed face in
 //    its voxel's colour and one of three shades, nearer voxels hiding
-//    farther ones.
+//    farther ones (iso_view.h).
 enum class PreviewView { kTop, kOverview, kIso };
 
 // The largest scale `view` takes.
 int max_preview_scale(PreviewView view);
 
-// A top-down picture of a map: column (x, y) becomes the scale x scale
-// block of pixels whose top-left corner is (x * scale, y * scale). Its
-// colour is that of the column's topmost solid voxel, darkened the lower
-// the ground around it lies (the highest ground, and a flat map, keep the
-// stored colour), lit from the top-left, and darker still where it floats
-// over air, so that raised ground, cover and the roads beneath cover show.
-// A topmost voxel without a stored colour shows grey, an all-air column
-// black.
+// A picture of a map, made to be written as PNG.
 struct Preview {
   int width = 0;
   int height = 0;

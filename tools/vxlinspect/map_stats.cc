@@ -39,7 +39,10 @@ struct Tally {
   std::uint64_t surface = 0;
 };
 
-MapFigures figures_of(const ColumnSolidity& words, const std::uint8_t* bytes, std::size_t size) {
+// `word_of(x, y)` gives each column's solidity word, called once per column
+// in file order (y, then x).
+template <typename WordOf>
+MapFigures figures_of(WordOf word_of, const std::uint8_t* bytes, std::size_t size) {
   MapFigures f;
   f.bytes = size;
   f.sha256 = sha256_hex(bytes, size);
@@ -52,7 +55,7 @@ MapFigures figures_of(const ColumnSolidity& words, const std::uint8_t* bytes, st
   for (int y = 0; y < MAP_Y; ++y) {
     const bool region_row = y >= kRegionTop && y < kRegionBottom;
     for (int x = 0; x < MAP_X; ++x) {
-      const std::uint64_t w = words[y * MAP_X + x];
+      const std::uint64_t w = word_of(x, y);
       const int surface = w == 0 ? 0 : MAP_Z - std::countr_zero(w);
       const unsigned land = static_cast<unsigned>(w >> kLandLayer) & 1u;
       f.floating_voxels += static_cast<std::uint64_t>(std::popcount(w & ~(w >> 1) & kAboveBottom));
@@ -97,13 +100,14 @@ std::string grid_square(int x, int y) {
 }
 
 MapFigures measure_map(const MapVoxels& voxels, const std::uint8_t* bytes, std::size_t size) {
-  return figures_of(solidity_of_voxels(voxels), bytes, size);
+  return figures_of([&](int x, int y) { return column_solidity(voxels, x, y); }, bytes, size);
 }
 
 bool measure_map_file(const std::uint8_t* bytes, std::size_t size, MapFigures* figures,
                       MapError* error) {
   if (!decode_map(bytes, size, nullptr, nullptr, error)) return false;
-  *figures = figures_of(solidity_of_valid_file(bytes, size), bytes, size);
+  ValidFileColumns columns(bytes, size);
+  *figures = figures_of([&](int, int) { return columns.next(); }, bytes, size);
   return true;
 }
 

@@ -1,5 +1,6 @@
 // The two ways `stats` shows a map's figures: a block for people and a JSON
 // object for programs.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -42,11 +43,13 @@ std::string format(const char* pattern, auto... values) {
 
 double percent(double share) { return 100.0 * share; }
 
-// The histogram in eight bands of eight heights (the last also holds 64),
-// as shares of the map: enough to see at a glance where the ground lies.
+// The histogram in bands of eight heights (the last also holds 64), as
+// shares of the map, up to the band of the highest point: enough to see at
+// a glance where the ground lies.
 std::string height_bands(const MapFigures& f) {
   std::string bands;
-  for (int band = 0; band < 8; ++band) {
+  const int last_band = std::min(7, f.surface_max / 8);
+  for (int band = 0; band <= last_band; ++band) {
     const int first = band * 8;
     const int last = band == 7 ? MAP_Z : first + 7;
     std::uint64_t columns = 0;
