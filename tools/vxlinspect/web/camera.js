@@ -66,21 +66,47 @@
 
   class OrbitCamera {
     constructor() {
-      this.home = { focus: [256, 256, 48], yaw: 0, pitch: 0.8, distance: 700 };
+      this.aspect = 1.5;  // the view's width over its height, kept up to date by the page
+      this.setHome([256, 256, 48], 0);
       this.reset();
     }
 
-    // Where reset() returns to: the whole map in view, from the south,
-    // looking at `focus` (the map's centre at its mean ground height).
-    setHome(focus) {
-      this.home = { focus: focus.slice(), yaw: 0, pitch: (50 * Math.PI) / 180, distance: 720 };
+    // Where reset() returns to: from the south, looking at `focus` (the
+    // map's centre at its mean ground height), just far enough for the
+    // whole map, from its highest ground (file height `top`) to its bottom,
+    // to fit the view.
+    setHome(focus, top) {
+      this.home = { focus: focus.slice(), yaw: 0, pitch: (50 * Math.PI) / 180, top };
     }
 
     reset() {
       this.focus = this.home.focus.slice();
       this.yaw = this.home.yaw;
       this.pitch = this.home.pitch;
-      this.distance = this.home.distance;
+      this.distance = this.fittingDistance(this.home.top);
+    }
+
+    // The least distance (to a voxel) at which the map's box, from height
+    // `top` down, shows whole, with a margin, at the current aspect.
+    fittingDistance(top) {
+      const corners = [];
+      for (const x of [0, 512]) for (const y of [0, 512]) for (const h of [top, 64]) corners.push([x, y, h]);
+      const fits = (distance) => {
+        this.distance = distance;
+        const m = this.viewProjection(this.aspect);
+        return corners.every((p) => {
+          const c = [0, 1, 2, 3].map((r) => m[r] * p[0] + m[4 + r] * p[1] + m[8 + r] * p[2] + m[12 + r]);
+          return c[3] > 0 && Math.abs(c[0] / c[3]) < 0.94 && Math.abs(c[1] / c[3]) < 0.94;
+        });
+      };
+      let near = MIN_DISTANCE, far = MAX_DISTANCE;
+      if (!fits(far)) return far;
+      while (far - near > 1) {
+        const middle = (near + far) / 2;
+        if (fits(middle)) far = middle;
+        else near = middle;
+      }
+      return Math.round(far);
     }
 
     // Unit vector from the focus toward the eye.

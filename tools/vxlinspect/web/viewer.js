@@ -64,7 +64,7 @@
   function figureRows(f) {
     return [
       ["Size", `${f.bytes.toLocaleString("en")} bytes`],
-      ["SHA-256", f.sha256],
+      ["SHA-256", f.sha256, "", "hash"],
       ["Surface height", `${f.surface_min} / ${voxels(f.surface_mean)} / ${f.surface_max}`, "min / mean / max, voxels"],
       ["Land, whole map", percent(f.land_share)],
       ["Land, left start", percent(f.land_share_left)],
@@ -81,7 +81,7 @@
   function showFigures(figures, map) {
     const body = $("figures").tBodies[0];
     body.replaceChildren();
-    const add = (label, text, title, note) => {
+    const add = (label, text, title, kind) => {
       const row = body.insertRow();
       const th = document.createElement("th");
       th.textContent = label;
@@ -89,14 +89,14 @@
       const cell = row.insertCell();
       cell.textContent = text;
       if (title) cell.title = title;
-      if (note) cell.className = "note";
+      if (kind) cell.className = kind;
     };
     if (figures) {
-      for (const [label, text, title] of figureRows(figures)) add(label, text, title);
+      for (const [label, text, title, kind] of figureRows(figures)) add(label, text, title, kind);
     } else {
       add("Size", `${map.bytes.toLocaleString("en")} bytes`);
       add("Surface height", `${map.lowestSurface} to ${map.highestSurface}`, "voxels");
-      add("Figures", "vxlinspect stats gives the rest for a file opened here.", "", true);
+      add("Figures", "vxlinspect stats gives the rest for a file opened here.", "", "note");
     }
   }
 
@@ -145,7 +145,9 @@
       showFigures(figures, map);
       if (picture) this.overview.showPicture(picture);
       else this.overview.drawMap(map);
-      this.camera.setHome(homeFocus(map));
+      const canvas = $("scene");
+      this.camera.aspect = canvas.clientWidth / Math.max(1, canvas.clientHeight);
+      this.camera.setHome(homeFocus(map), Vxl.MAP_Z - map.highestSurface);
       this.camera.reset();
       if (!this.renderer) {
         showMessage("This browser offers no WebGL2 (or has it turned off), which the 3D view needs. " +
@@ -174,9 +176,9 @@
     drawFrame() {
       this.pending = false;
       const canvas = $("scene");
+      this.camera.aspect = canvas.clientWidth / Math.max(1, canvas.clientHeight);
       this.renderer.draw(this.camera);
-      const aspect = canvas.clientWidth / Math.max(1, canvas.clientHeight);
-      this.overview.drawPosition(this.camera, aspect);
+      this.overview.drawPosition(this.camera, this.camera.aspect);
       ++this.frames;
       const f = this.camera.focus;
       report({
@@ -205,7 +207,7 @@
       this.camera.setFocus(x + 0.5, y + 0.5, top < 0 ? Vxl.MAP_Z : top);
       if (this.camera.distance > 260) this.camera.distance = 260;
       this.requestFrame();
-      if (!this.renderer) this.overview.drawPosition(this.camera, 1.5);
+      if (!this.renderer) this.overview.drawPosition(this.camera, this.camera.aspect);
     }
 
     // A .vxl dropped anywhere on the page, or picked with the button.
