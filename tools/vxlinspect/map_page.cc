@@ -24,7 +24,7 @@ std::string viewer_script() {
 
 bool build_map_page(const MapPageInput& input, std::string* page, std::string* reason) {
   std::vector<std::uint8_t> png;
-  if (!encode_png(render_preview(*input.voxels, 1, PreviewView::kOverview), &png, reason)) {
+  if (!page_png(render_preview(*input.voxels, 1, PreviewView::kOverview), &png, reason)) {
     return false;
   }
   const std::string overview = "data:image/png;base64," + base64(png.data(), png.size());

@@ -11,6 +11,7 @@
 #include "vxlinspect/map_file.h"
 #include "vxlinspect/map_page.h"
 #include "vxlinspect/map_stats.h"
+#include "vxlinspect/page_encoding.h"
 
 namespace vxlforge {
 
@@ -86,11 +87,15 @@ std::string write_entry(const std::string& outdir, const SheetEntry& entry, Shee
   if (!decode_map(bytes.data(), bytes.size(), scratch->voxels.get(), nullptr, &error)) {
     return "malformed: " + describe_map_error(error);
   }
-  const MapFigures figures = measure_map(*voxels, bytes.data(), bytes.size());
+  // From the spans: a third of the time of measuring the voxels.
+  MapFigures figures;
+  if (!measure_map_file(bytes.data(), bytes.size(), &figures, &error)) {
+    return "malformed: " + describe_map_error(error);
+  }
 
   std::vector<std::uint8_t> png;
-  if (!encode_png(shrink_preview(render_preview(*voxels, 1, PreviewView::kTop), kThumbnailShrink),
-                  &png, &reason)) {
+  if (!page_png(shrink_preview(render_preview(*voxels, 1, PreviewView::kTop), kThumbnailShrink),
+                &png, &reason)) {
     return "cannot encode the thumbnail: " + reason;
   }
   const std::string thumb = "thumbs/" + entry.stem + ".png";
