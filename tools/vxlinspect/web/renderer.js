@@ -112,7 +112,7 @@ void main() {
   class Renderer {
     // Throws when `canvas` offers no WebGL2; the page then says so.
     constructor(canvas) {
-      const gl = canvas.getContext("webgl2", { antialias: true, preserveDrawingBuffer: false });
+      const gl = canvas.getContext("webgl2", { antialias: false, preserveDrawingBuffer: false });
       if (!gl) throw new Error("no WebGL2");
       this.gl = gl;
       this.canvas = canvas;
