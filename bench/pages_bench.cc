@@ -22,6 +22,7 @@
 #include "vxlinspect/map_stats.h"
 #include "vxlinspect/page_encoding.h"
 #include "vxlinspect/sheet_entry.h"
+#include "vxlinspect/top_view.h"
 
 namespace vxlforge {
 namespace {
@@ -59,8 +60,7 @@ void BM_Thumbnail(benchmark::State& state) {
   for (auto _ : state) {
     std::vector<std::uint8_t> png;
     std::string reason;
-    if (!encode_png(shrink_preview(render_preview(map_voxels(), 1, PreviewView::kTop), kThumbnailShrink),
-                    &png, &reason)) {
+    if (!page_png(shrink_preview(render_top_view(map_voxels(), 1), kThumbnailShrink), &png, &reason)) {
       std::abort();
     }
     benchmark::DoNotOptimize(png.data());
@@ -68,14 +68,15 @@ void BM_Thumbnail(benchmark::State& state) {
 }
 BENCHMARK(BM_Thumbnail)->Unit(benchmark::kMillisecond);
 
-// The whole page from a decoded map: overview, deflate, base64, slots.
+// The whole page from a map's top view: overview marks, deflate, base64, slots.
 void BM_MapPage(benchmark::State& state) {
   const MapFigures figures = measure_map(map_voxels(), map_file().data(), map_file().size());
   MapPageInput input;
   input.name = "seed-42.vxl";
   input.file = map_file().data();
   input.file_size = map_file().size();
-  input.voxels = &map_voxels();
+  const Preview top_view = render_top_view(map_voxels(), 1);
+  input.top_view = &top_view;
   input.figures = &figures;
   for (auto _ : state) {
     std::string page;

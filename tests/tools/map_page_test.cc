@@ -3,11 +3,13 @@
 // taken apart again.
 #include "vxlinspect/map_page.h"
 
+#include <png.h>
 #include <openssl/evp.h>
 #include <openssl/sha.h>
 #include <zlib.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <regex>
 #include <string>
@@ -18,9 +20,11 @@
 #include "driver/generate_map.h"
 #include "random/rng.h"
 #include "vxl/vxl_writer.h"
+#include "vxlinspect/map_preview.h"
 #include "vxlinspect/map_stats.h"
 #include "vxlinspect/page_encoding.h"
 #include "vxlinspect/page_template.h"
+#include "vxlinspect/top_view.h"
 #include "vxlinspect/web_files.h"
 
 namespace vxlforge {
@@ -145,12 +149,13 @@ TEST(MapPageTest, PageOfAGeneratedMapCarriesTheFileFiguresAndItsOwnCode) {
   MapError error;
   ASSERT_TRUE(decode_map(file.data(), file.size(), voxels.get(), nullptr, &error));
   const MapFigures figures = measure_map(*voxels, file.data(), file.size());
+  const Preview top_view = render_top_view(*voxels, 1);
 
   MapPageInput input;
   input.name = "odd </script><b>name.vxl";
   input.file = file.data();
   input.file_size = file.size();
-  input.voxels = voxels.get();
+  input.top_view = &top_view;
   input.figures = &figures;
   std::string page;
   std::string reason;
@@ -184,11 +189,18 @@ TEST(MapPageTest, PageOfAGeneratedMapCarriesTheFileFiguresAndItsOwnCode) {
   ASSERT_EQ(uncompress(back.data(), &size, packed.data(), static_cast<uLong>(packed.size())), Z_OK);
   EXPECT_EQ(size, file.size());
   EXPECT_TRUE(back == file);
-  // And the overview is a PNG of the map's 512 x 512 columns.
+  // And the overview is the `overview` preview, as a PNG.
   const Bytes png = unbase64(between(page, "src=\"data:image/png;base64,", "\""));
-  ASSERT_GE(png.size(), 24u);
-  EXPECT_EQ(std::string(png.begin() + 1, png.begin() + 4), "PNG");
-  EXPECT_EQ(png[18] << 8 | png[19], 512);
+  png_image image;
+  std::memset(&image, 0, sizeof(image));
+  image.version = PNG_IMAGE_VERSION;
+  ASSERT_TRUE(png_image_begin_read_from_memory(&image, png.data(), png.size())) << image.message;
+  image.format = PNG_FORMAT_RGB;
+  Bytes rgb(PNG_IMAGE_SIZE(image));
+  ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) << image.message;
+  const Preview overview = render_preview(*voxels, 1, PreviewView::kOverview);
+  EXPECT_EQ(static_cast<int>(image.width), overview.width);
+  EXPECT_TRUE(rgb == overview.rgb) << "the page's overview is not the overview preview";
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "vxlinspect/map_file.h"
 #include "vxlinspect/map_page.h"
 #include "vxlinspect/map_stats.h"
+#include "vxlinspect/top_view.h"
 
 namespace vxlforge {
 
@@ -34,11 +35,12 @@ std::string html_page_of(const std::string& path, std::string* page) {
     return path + ": malformed: " + describe_map_error(error);
   }
   const MapFigures figures = measure_map(*voxels, bytes.data(), bytes.size());
+  const Preview top_view = render_top_view(*voxels, 1);
   MapPageInput input;
   input.name = map_display_name(path);
   input.file = bytes.data();
   input.file_size = bytes.size();
-  input.voxels = voxels.get();
+  input.top_view = &top_view;
   input.figures = &figures;
   if (!build_map_page(input, page, &reason)) return "cannot encode the overview: " + reason;
   return "";

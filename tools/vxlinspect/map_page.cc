@@ -4,7 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "vxlinspect/map_preview.h"
+#include "vxlinspect/overview.h"
 #include "vxlinspect/page_encoding.h"
 #include "vxlinspect/page_template.h"
 #include "vxlinspect/web_files.h"
@@ -23,11 +23,11 @@ std::string viewer_script() {
 }  // namespace
 
 bool build_map_page(const MapPageInput& input, std::string* page, std::string* reason) {
+  Preview overview = *input.top_view;
+  draw_overview_marks(1, &overview);
   std::vector<std::uint8_t> png;
-  if (!page_png(render_preview(*input.voxels, 1, PreviewView::kOverview), &png, reason)) {
-    return false;
-  }
-  const std::string overview = "data:image/png;base64," + base64(png.data(), png.size());
+  if (!page_png(overview, &png, reason)) return false;
+  const std::string overview_url = "data:image/png;base64," + base64(png.data(), png.size());
   const std::vector<std::uint8_t> packed =
       deflate_bytes(input.file, input.file_size, kPageDeflateLevel);
   const std::string map = base64(packed.data(), packed.size());
@@ -48,7 +48,7 @@ bool build_map_page(const MapPageInput& input, std::string* page, std::string* r
                      {"STYLE", style},
                      {"META", meta_text},
                      {"MAP", map},
-                     {"OVERVIEW", overview},
+                     {"OVERVIEW", overview_url},
                      {"SCRIPT", script}});
   return true;
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "vxl/map_reader.h"
+#include "vxlinspect/map_preview.h"
 #include "vxlinspect/map_stats.h"
 
 namespace vxlforge {
@@ -20,7 +20,10 @@ struct MapPageInput {
   std::string name;             // the title: the map's file name
   const std::uint8_t* file = nullptr;  // the map file's bytes, embedded as they are
   std::size_t file_size = 0;
-  const MapVoxels* voxels = nullptr;   // the same file decoded, for the overview
+  // The map's top view at scale 1 (render_top_view), which the page's
+  // overview draws its grid and start regions over; the sheet shrinks the
+  // same picture for its thumbnails, so each map's voxels are drawn once.
+  const Preview* top_view = nullptr;
   const MapFigures* figures = nullptr; // its figures, as `stats` gives them
   std::string back_link;        // a relative URL back to the sheet, or ""
 };

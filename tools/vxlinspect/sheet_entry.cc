@@ -12,6 +12,7 @@
 #include "vxlinspect/map_page.h"
 #include "vxlinspect/map_stats.h"
 #include "vxlinspect/page_encoding.h"
+#include "vxlinspect/top_view.h"
 
 namespace vxlforge {
 
@@ -93,9 +94,9 @@ std::string write_entry(const std::string& outdir, const SheetEntry& entry, Shee
     return "malformed: " + describe_map_error(error);
   }
 
+  const Preview top_view = render_top_view(*voxels, 1);
   std::vector<std::uint8_t> png;
-  if (!page_png(shrink_preview(render_preview(*voxels, 1, PreviewView::kTop), kThumbnailShrink),
-                &png, &reason)) {
+  if (!page_png(shrink_preview(top_view, kThumbnailShrink), &png, &reason)) {
     return "cannot encode the thumbnail: " + reason;
   }
   const std::string thumb = "thumbs/" + entry.stem + ".png";
@@ -107,7 +108,7 @@ std::string write_entry(const std::string& outdir, const SheetEntry& entry, Shee
   input.name = entry.name;
   input.file = bytes.data();
   input.file_size = bytes.size();
-  input.voxels = voxels;
+  input.top_view = &top_view;
   input.figures = &figures;
   input.back_link = "../index.html";
   std::string page;
