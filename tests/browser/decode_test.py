@@ -4,7 +4,6 @@ same byte and column, for every kind of broken file."""
 
 import base64
 import json
-import unittest
 
 import crafted_maps
 import fixtures

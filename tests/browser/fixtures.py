@@ -10,7 +10,6 @@ import tempfile
 import unittest
 
 import browser
-import crafted_maps
 
 VXLFORGE = os.environ.get("VXLFORGE", "vxlforge")
 VXLINSPECT = os.environ.get("VXLINSPECT", "vxlinspect")

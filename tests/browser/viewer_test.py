@@ -5,10 +5,7 @@ without WebGL2."""
 import base64
 import json
 import os
-import time
-import unittest
 
-import browser
 import crafted_maps
 import fixtures
 from png_pixels import read_png
