@@ -414,6 +414,14 @@ TEST_F(StatsCommandTest, TextBlocksAndUsage) {
   EXPECT_NE(o.err.find("Is a directory"), std::string::npos) << o.err;
 }
 
+// No input takes more memory than the largest map could: an endless one
+// is cut off there and reported.
+TEST_F(StatsCommandTest, EndlessInputIsCutOffAtTheLargestMapSize) {
+  const Outcome o = run("stats - </dev/zero");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "vxlinspect: -: cannot read: larger than any map can be (134217728 bytes)\n");
+}
+
 // A file name need not be UTF-8; JSON must be. The name's bad bytes become
 // U+FFFD instead of an exception ending the program.
 TEST_F(StatsCommandTest, NamesThatAreNotUtf8StillGiveValidJson) {

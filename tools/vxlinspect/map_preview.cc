@@ -3,6 +3,8 @@
 #include <png.h>
 
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "vxlinspect/iso_view.h"
 #include "vxlinspect/overview.h"
@@ -38,20 +40,27 @@ bool encode_png(const Preview& preview, std::vector<std::uint8_t>* png, std::str
   image.width = static_cast<png_uint_32>(preview.width);
   image.height = static_cast<png_uint_32>(preview.height);
   image.format = PNG_FORMAT_RGB;
-  png_alloc_size_t size = 0;
-  if (!png_image_write_to_memory(&image, nullptr, &size, 0, preview.rgb.data(), 0, nullptr)) {
-    *reason = image.message;
+  // No row filters and a quicker deflate: on these pictures, whose voxel
+  // colours are mostly noise to a row filter, that measured five times
+  // faster (0.09 s against 0.5 s for the isometric view) for files within
+  // a tenth of the default's size, and smaller at scale 1.
+  image.flags = PNG_IMAGE_FLAG_FAST;
+  // One pass, into room for the largest result libpng can give (no more
+  // than 210 MB for the largest preview), left uninitialised so that the
+  // pages the result does not reach are never touched.
+  const png_alloc_size_t room_size = PNG_IMAGE_PNG_SIZE_MAX(image);
+  std::unique_ptr<std::uint8_t[]> room(new (std::nothrow) std::uint8_t[room_size]);
+  if (room == nullptr) {
+    *reason = "out of memory";
+    return false;
+  }
+  png_alloc_size_t size = room_size;
+  if (!png_image_write_to_memory(&image, room.get(), &size, 0, preview.rgb.data(), 0, nullptr)) {
+    *reason = size > room_size ? "PNG larger than libpng's own bound" : image.message;
     png_image_free(&image);
     return false;
   }
-  png->resize(size);
-  if (!png_image_write_to_memory(&image, png->data(), &size, 0, preview.rgb.data(), 0,
-                                 nullptr)) {
-    *reason = image.message;
-    png_image_free(&image);
-    return false;
-  }
-  png->resize(size);
+  png->assign(room.get(), room.get() + size);
   return true;
 }
 

@@ -17,7 +17,7 @@ namespace vxlforge {
 //
 // Terms. A column's surface height is the number of voxels from its bottom
 // up to and including its topmost solid voxel (0 for an all-air column), as
-// `check` reports it. The bottom layer is each column's lowest voxel (file
+// `check` defines it. The bottom layer is each column's lowest voxel (file
 // height 63). A column is land when the voxel directly above the bottom
 // layer (file height 62) is solid: players are placed only on such columns
 // and fall back to water elsewhere. The two start regions are x 0..127 and
