@@ -60,7 +60,7 @@ void BM_Thumbnail(benchmark::State& state) {
   for (auto _ : state) {
     std::vector<std::uint8_t> png;
     std::string reason;
-    if (!page_png(shrink_preview(render_top_view(map_voxels(), 1), kThumbnailShrink), &png, &reason)) {
+    if (!encode_png(shrink_preview(render_top_view(map_voxels(), 1), kThumbnailShrink), &png, &reason)) {
       std::abort();
     }
     benchmark::DoNotOptimize(png.data());
@@ -124,7 +124,7 @@ void BM_OverviewEncode(benchmark::State& state) {
   for (auto _ : state) {
     std::vector<std::uint8_t> png;
     std::string reason;
-    page_png(p, &png, &reason);
+    encode_png(p, &png, &reason);
     benchmark::DoNotOptimize(png.data());
   }
 }

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "vxlinspect/map_preview.h"
 #include "vxlinspect/overview.h"
 #include "vxlinspect/page_encoding.h"
 #include "vxlinspect/page_template.h"
@@ -26,7 +27,7 @@ bool build_map_page(const MapPageInput& input, std::string* page, std::string* r
   Preview overview = *input.top_view;
   draw_overview_marks(1, &overview);
   std::vector<std::uint8_t> png;
-  if (!page_png(overview, &png, reason)) return false;
+  if (!encode_png(overview, &png, reason)) return false;
   const std::string overview_url = "data:image/png;base64," + base64(png.data(), png.size());
   const std::vector<std::uint8_t> packed =
       deflate_bytes(input.file, input.file_size, kPageDeflateLevel);

@@ -1,12 +1,10 @@
 #include "vxlinspect/page_encoding.h"
 
-#include <png.h>
 #include <openssl/evp.h>
 #include <openssl/sha.h>
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 
 namespace vxlforge {
@@ -19,28 +17,6 @@ std::vector<std::uint8_t> deflate_bytes(const std::uint8_t* data, std::size_t si
   if (status != Z_OK) throw std::bad_alloc();
   out.resize(room);
   return out;
-}
-
-bool page_png(const Preview& preview, std::vector<std::uint8_t>* png, std::string* reason) {
-  // libpng's simplified interface reports errors through the image struct,
-  // with no longjmp across our frames.
-  png_image image;
-  std::memset(&image, 0, sizeof(image));
-  image.version = PNG_IMAGE_VERSION;
-  image.width = static_cast<png_uint_32>(preview.width);
-  image.height = static_cast<png_uint_32>(preview.height);
-  image.format = PNG_FORMAT_RGB;
-  image.flags = PNG_IMAGE_FLAG_FAST;
-  // Room for the worst case, so that one pass is enough.
-  png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(image);
-  png->resize(size);
-  if (!png_image_write_to_memory(&image, png->data(), &size, 0, preview.rgb.data(), 0, nullptr)) {
-    *reason = image.message;
-    png_image_free(&image);
-    return false;
-  }
-  png->resize(size);
-  return true;
 }
 
 std::string base64(const std::uint8_t* data, std::size_t size) {

@@ -7,8 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "vxlinspect/map_preview.h"
-
 namespace vxlforge {
 
 // How binary data and text go into the pages vxlinspect writes. The
@@ -19,12 +17,6 @@ namespace vxlforge {
 // calls "deflate"), at zlib level `level` (1 fastest .. 9 smallest).
 // Throws std::bad_alloc when memory runs out.
 std::vector<std::uint8_t> deflate_bytes(const std::uint8_t* data, std::size_t size, int level);
-
-// The PNG of `preview` for a page, in one pass of libpng with its fast
-// setting: a page embeds two pictures per map and the sheet pages hundreds
-// of maps, where encode_png's smallest file costs four times as long.
-// Returns false with libpng's message in `reason` when encoding fails.
-bool page_png(const Preview& preview, std::vector<std::uint8_t>* png, std::string* reason);
 
 // Standard base64 (RFC 4648, with padding, no line breaks).
 std::string base64(const std::uint8_t* data, std::size_t size);

@@ -96,7 +96,7 @@ std::string write_entry(const std::string& outdir, const SheetEntry& entry, Shee
 
   const Preview top_view = render_top_view(*voxels, 1);
   std::vector<std::uint8_t> png;
-  if (!page_png(shrink_preview(top_view, kThumbnailShrink), &png, &reason)) {
+  if (!encode_png(shrink_preview(top_view, kThumbnailShrink), &png, &reason)) {
     return "cannot encode the thumbnail: " + reason;
   }
   const std::string thumb = "thumbs/" + entry.stem + ".png";
