@@ -45,7 +45,7 @@ def find_chromium():
     chromium-browser on the PATH; None when there is none."""
     named = os.environ.get("VXLFORGE_CHROMIUM")
     if named:
-        return named
+        return named if os.access(named, os.X_OK) else None
     for name in ("chromium", "chromium-browser"):
         path = shutil.which(name)
         if path:

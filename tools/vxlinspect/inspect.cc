@@ -52,8 +52,8 @@ const char kUsage[] =
     "sheet  write OUTDIR/index.html comparing the maps, and a 3D page for each\n"
     "\n"
     "Exit status: 0 valid, written or equal; 1 malformed, unreadable or\n"
-    "unwritable (check, stats, png) or different (diff); 2 wrong usage, or diff could\n"
-    "not read a map.\n";
+    "unwritable (check, stats, png, html, sheet) or different (diff); 2 wrong usage,\n"
+    "or diff could not read a map.\n";
 
 int usage_error() {
   std::fputs(kUsage, stderr);
