@@ -164,6 +164,8 @@
       this.frames = 0;
       report({ faces: mesh.faces, quads: mesh.count });
       showMessage("");
+      // The keys work at once, without a click into the view first.
+      $("scene").focus({ preventScroll: true });
       this.requestFrame();
     }
 
