@@ -10,7 +10,9 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <new>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -42,15 +44,18 @@ std::string make_folder(const std::string& path) {
 // Rows finish in any order on the workers and go into the index in the
 // order given. A worker may start map k only while k is less than
 // `window` rows ahead of the next row the index takes, so at most that
-// many finished rows (small) and one map per worker (large) are held.
+// many finished rows (small) and one map per worker (large) are held. The
+// room for every row's place is taken up front, so handing a row over
+// never allocates and cannot fail.
 class RowQueue {
  public:
-  RowQueue(std::size_t count, std::size_t window) : count_(count), window_(window) {}
+  RowQueue(std::size_t count, std::size_t window)
+      : rows_(count), done_(count, false), window_(window) {}
 
   // The next map to work on, once its turn has come; false when none is left.
   bool next_job(std::size_t* k) {
     std::unique_lock lock(mutex_);
-    if (next_job_ >= count_) return false;
+    if (next_job_ >= rows_.size()) return false;
     *k = next_job_++;
     changed_.wait(lock, [&] { return *k < taken_ + window_; });
     return true;
@@ -58,16 +63,16 @@ class RowQueue {
 
   void put(std::size_t k, std::string row) {
     std::lock_guard lock(mutex_);
-    done_[k] = std::move(row);
+    rows_[k] = std::move(row);
+    done_[k] = true;
     changed_.notify_all();
   }
 
   // Row `k`, once it is done; rows are taken in order 0, 1, 2, ...
   std::string take(std::size_t k) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return done_.count(k) != 0; });
-    std::string row = std::move(done_[k]);
-    done_.erase(k);
+    changed_.wait(lock, [&] { return done_[k]; });
+    std::string row = std::move(rows_[k]);
     taken_ = k + 1;
     changed_.notify_all();
     return row;
@@ -76,8 +81,8 @@ class RowQueue {
  private:
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::map<std::size_t, std::string> done_;
-  std::size_t count_;
+  std::vector<std::string> rows_;
+  std::vector<bool> done_;
   std::size_t window_;
   std::size_t next_job_ = 0;
   std::size_t taken_ = 0;
@@ -89,7 +94,9 @@ std::string sheet_title(std::size_t maps) {
 
 }  // namespace
 
-int run_sheet_command(int argc, char** argv) {
+namespace {
+
+int sheet(int argc, char** argv) {
   if (argc < 2) {
     std::fputs("usage: vxlinspect sheet OUTDIR MAP.vxl...\n", stderr);
     return kInspectUsage;
@@ -115,9 +122,16 @@ int run_sheet_command(int argc, char** argv) {
     SheetScratch scratch;
     std::size_t k;
     while (queue.next_job(&k)) {
-      const SheetEntry entry{paths[k], map_display_name(paths[k]), stems[k]};
       std::string reason;
-      std::string row = make_sheet_entry(outdir, entry, &scratch, &reason);
+      // make_sheet_entry reports running out of memory in its row; a row
+      // that cannot even be made stays empty, and the index says why.
+      std::string row;
+      try {
+        const SheetEntry entry{paths[k], map_display_name(paths[k]), stems[k]};
+        row = make_sheet_entry(outdir, entry, &scratch, &reason);
+      } catch (const std::bad_alloc&) {
+        reason = "out of memory";
+      }
       if (!reason.empty()) {
         any_failed = true;
         std::lock_guard lock(stderr_mutex);
@@ -126,12 +140,8 @@ int run_sheet_command(int argc, char** argv) {
       queue.put(k, std::move(row));
     }
   };
-  std::vector<std::thread> threads;
-  for (std::size_t i = 0; i < workers; ++i) threads.emplace_back(work);
-
-  // The index streams out as the rows come: the page up to its rows, each
-  // row, then the rest, into a file that replaces index.html only once
-  // complete.
+  // The index's parts, made before any worker starts, so that nothing the
+  // main thread does later but writing the rows can fail.
   const std::string script(web_file("sheet.js"));
   const std::string style(web_file("sheet.css"));
   const std::string policy = page_policy(script, style, "'self'");
@@ -144,25 +154,75 @@ int run_sheet_command(int argc, char** argv) {
                             {"STYLE", style},
                             {"SCRIPT", script}});
   };
+  std::vector<std::thread> threads;
+  threads.reserve(workers);
+  for (std::size_t i = 0; i < workers; ++i) {
+    try {
+      threads.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // the threads started so far do the work
+    }
+  }
+  if (threads.empty()) {
+    std::fputs("vxlinspect: sheet: cannot start a worker thread\n", stderr);
+    return kInspectFailed;
+  }
+
+  // The index streams out as the rows come: the page up to its rows, each
+  // row, then the rest, into a file that replaces index.html only once
+  // complete.
+
   ReplacingFile index;
   const std::string index_path = outdir + "/index.html";
+  bool index_failed = false;
+  // Rows must still be taken when memory runs out, so that no worker
+  // waits for its turn for ever.
+  auto write = [&](auto make_text) {
+    try {
+      const std::string text = make_text();
+      index.append(text.data(), text.size());
+    } catch (const std::bad_alloc&) {
+      index_failed = true;
+    }
+  };
   index.open(index_path.c_str());
-  const std::string head = part(page.substr(0, rows_at)) + "[\n";
-  index.append(head.data(), head.size());
+  write([&] { return part(page.substr(0, rows_at)) + "[\n"; });
   for (std::size_t k = 0; k < paths.size(); ++k) {
-    const std::string row = script_safe_json(queue.take(k)) + (k + 1 < paths.size() ? ",\n" : "\n");
-    index.append(row.data(), row.size());
+    std::string row = queue.take(k);
+    write([&] {
+      if (row.empty()) row = "{\"error\":\"out of memory\",\"name\":\"\"}";
+      return script_safe_json(row) + (k + 1 < paths.size() ? ",\n" : "\n");
+    });
   }
   for (std::thread& thread : threads) thread.join();
-  std::string tail = "]";
-  tail += part(page.substr(rows_at + std::strlen("{{ROWS}}")));
-  index.append(tail.data(), tail.size());
+  write([&] {
+    std::string tail = "]";
+    tail += part(page.substr(rows_at + std::strlen("{{ROWS}}")));
+    return tail;
+  });
+  if (index_failed) {
+    std::fprintf(stderr, "vxlinspect: cannot write '%s': out of memory\n", index_path.c_str());
+    return kInspectFailed;
+  }
   std::string reason;
   if (!index.finish(&reason)) {
     std::fprintf(stderr, "vxlinspect: cannot write '%s': %s\n", index_path.c_str(), reason.c_str());
     return kInspectFailed;
   }
   return any_failed ? kInspectFailed : kInspectOk;
+}
+
+}  // namespace
+
+int run_sheet_command(int argc, char** argv) {
+  try {
+    return sheet(argc, argv);
+  } catch (const std::bad_alloc&) {
+    // Only before the workers start: afterwards every allocation is caught
+    // where it happens.
+    std::fputs("vxlinspect: sheet: out of memory\n", stderr);
+    return kInspectFailed;
+  }
 }
 
 }  // namespace vxlforge
