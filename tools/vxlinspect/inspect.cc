@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +18,8 @@
 #include "vxlinspect/command_line.h"
 #include "vxlinspect/map_diff.h"
 #include "vxlinspect/map_preview.h"
+#include "vxlinspect/html_command.h"
+#include "vxlinspect/sheet_command.h"
 #include "vxlinspect/standard_output.h"
 #include "vxlinspect/stats_command.h"
 
@@ -63,6 +66,12 @@ const std::vector<Command>& commands() {
        "count the columns whose voxels differ and list the first ten; the fourth\n"
        "byte of a colour word is counted apart, and decides only with --exact",
        run_diff},
+      {{"html", "MAP OUT.html", "", 2, 2, {}},
+       "write one page that shows the map in 3D, with its overview and figures",
+       run_html_command},
+      {{"sheet", "OUTDIR MAP...", "", 2, kAnyNumber, {}},
+       "write OUTDIR/index.html comparing the maps, and a 3D page for each",
+       run_sheet_command},
   };
   return table;
 }
@@ -89,12 +98,12 @@ std::string usage_text() {
   text +=
       "\n"
       "A MAP of - is read from standard input, an OUT of - goes to standard output.\n"
-      "Options may stand anywhere after the command, as --name VALUE or --name=VALUE.\n"
+      "Options may stand anywhere after the command, as --scale 2 or --scale=2.\n"
       "\n"
-      "Exit status: 0 all maps valid, preview written, maps equal; 1 a map malformed\n"
-      "or unreadable, a preview or standard output not written, the maps different\n"
-      "(diff), out of memory; 2 wrong usage, png's OUT is its MAP, or diff could not\n"
-      "read a map.\n";
+      "Exit status: 0 all maps valid, preview or pages written, maps equal; 1 a map\n"
+      "malformed or unreadable, a preview, page or standard output not written, the\n"
+      "maps different (diff), out of memory; 2 wrong usage, png's OUT is its MAP, or\n"
+      "diff could not read a map.\n";
   return text;
 }
 
@@ -103,7 +112,8 @@ void print_usage(StandardOutput& out) {
   out.bytes(text.data(), text.size());
 }
 
-bool standard_input_taken = false;
+// Standard input can be read once; sheet reads its maps on several threads.
+std::atomic<bool> standard_input_taken{false};
 
 // Device and inode of what `path` names, or of standard input or output
 // for "-"; false when it does not exist.
@@ -279,11 +289,10 @@ int usage_error(const std::string& reason) {
 LoadedMap read_map_bytes(const std::string& path, std::vector<std::uint8_t>* bytes) {
   LoadedMap loaded;
   if (path == "-") {
-    if (standard_input_taken) {
+    if (standard_input_taken.exchange(true)) {
       loaded.message = "vxlinspect: cannot read '-': standard input was read already";
       return loaded;
     }
-    standard_input_taken = true;
   }
   std::string reason;
   switch (read_map_input(path, bytes, &reason)) {
