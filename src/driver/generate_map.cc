@@ -2,14 +2,14 @@
 
 #include <vector>
 
+#include "base/huge_pages.h"
+#include "base/parallel_rows.h"
 #include "mapgen/heightmap.h"
-#include "mapgen/huge_pages.h"
 #include "mapgen/roads.h"
+#include "mapgen/shared_fields.h"
 #include "mapgen/start_regions.h"
 #include "mapgen/surface_detail.h"
-#include "mapgen/shared_fields.h"
 #include "mapgen/volume.h"
-#include "random/parallel_rows.h"
 #include "vxl/vxl_writer.h"
 
 namespace vxlforge {

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <memory>
 
+#include "base/parallel_rows.h"
 #include "mapgen/shared_fields.h"
 #include "mapgen/terrain_colour.h"
 #include "mapgen/volume.h"
 #include "random/fast_noise_fill.h"
 #include "random/noise.h"
-#include "random/parallel_rows.h"
 #include "random/rng.h"
 
 namespace vxlforge {

@@ -6,9 +6,9 @@
 #include <immintrin.h>
 #endif
 
+#include "base/parallel_rows.h"
 #include "mapgen/shared_fields.h"
 #include "random/noise.h"
-#include "random/parallel_rows.h"
 
 namespace vxlforge {
 

@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <iterator>
 
-#include "mapgen/huge_pages.h"
+#include "base/huge_pages.h"
+#include "base/parallel_rows.h"
 #include "mapgen/shared_fields.h"
-#include "random/parallel_rows.h"
 
 namespace vxlforge {
 

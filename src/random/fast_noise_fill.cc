@@ -9,8 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "base/parallel_rows.h"
 #include "random/noise.h"
-#include "random/parallel_rows.h"
 
 namespace vxlforge {
 

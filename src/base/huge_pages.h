@@ -1,5 +1,5 @@
-#ifndef VXLFORGE_MAPGEN_HUGE_PAGES_H_
-#define VXLFORGE_MAPGEN_HUGE_PAGES_H_
+#ifndef VXLFORGE_BASE_HUGE_PAGES_H_
+#define VXLFORGE_BASE_HUGE_PAGES_H_
 
 #include <cstddef>
 #include <span>
@@ -30,4 +30,4 @@ void advise_huge_pages(std::span<const FixedArray> arrays);
 
 }  // namespace vxlforge
 
-#endif  // VXLFORGE_MAPGEN_HUGE_PAGES_H_
+#endif  // VXLFORGE_BASE_HUGE_PAGES_H_
