@@ -13,6 +13,16 @@ namespace vxlforge {
 // The size of a huge page where the system offers them.
 constexpr std::size_t kHugePageSize = std::size_t{2} << 20;
 
+// Starts a fixed array on a huge page, so that it fills whole ones, where
+// the system offers huge pages. Elsewhere it is nothing: there they bring
+// nothing, and a Windows executable cannot align a variable to more than
+// 8 KiB.
+#if defined(__linux__)
+#define VXLFORGE_HUGE_PAGE_ALIGNED alignas(::vxlforge::kHugePageSize)
+#else
+#define VXLFORGE_HUGE_PAGE_ALIGNED
+#endif
+
 // Where one of the process's fixed arrays lies.
 struct FixedArray {
   const void* data;

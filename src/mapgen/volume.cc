@@ -11,8 +11,8 @@
 namespace vxlforge {
 
 // Whole huge pages for the largest arrays.
-alignas(kHugePageSize) std::uint64_t column_solid[MAP_COLUMNS];
-alignas(kHugePageSize) ColumnColours column_colours[MAP_COLUMNS];
+VXLFORGE_HUGE_PAGE_ALIGNED std::uint64_t column_solid[MAP_COLUMNS];
+VXLFORGE_HUGE_PAGE_ALIGNED ColumnColours column_colours[MAP_COLUMNS];
 std::int32_t column_top[MAP_COLUMNS];
 Colour colour_blocks[MAP_COLUMNS][MAP_Z];
 

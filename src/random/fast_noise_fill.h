@@ -20,11 +20,6 @@ void fill_noise_field_fast(Field& field, std::int32_t cells_x, std::int32_t cell
                            float lo, float hi, float sharpen, float offset_x,
                            float offset_y, float offset_z, int threads);
 
-// Whether the lattice terms may be built with the processor's wider vectors
-// where it has them (the default). Both ways give the same bits; tests
-// switch this off to check the plain way on machines that have them.
-void allow_wide_noise_terms(bool allowed);
-
 // Columns first..last-1 of one row of a Field.
 struct ColumnRun {
   int first;
