@@ -5,7 +5,6 @@
 #include <iterator>
 
 #include "base/huge_pages.h"
-#include "base/parallel_rows.h"
 #include "mapgen/shared_fields.h"
 
 namespace vxlforge {
@@ -62,11 +61,6 @@ void set_column_colour(int x, int y, Colour c) { make_whole(column_colours[colum
 void clear_colours() {
   std::fill(std::begin(column_colours), std::end(column_colours), ColumnColours{});
   blocks_handed_out = 0;
-}
-
-void voxelise() {
-  // Columns are independent: rows of x are voxelised in parallel.
-  for_row_slices(MAP_X, core_count(), [](int, int first, int last) { voxelise_rows(first, last); });
 }
 
 void voxelise_rows(int first, int last) {
