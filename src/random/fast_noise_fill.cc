@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "base/cpu_features.h"
-#include "base/parallel_rows.h"
 #include "random/noise.h"
 #include "random/noise_rounding.h"
 #ifdef VXLFORGE_HAVE_AVX2_KERNELS
@@ -442,18 +441,6 @@ void NoiseOctave::fill_row_runs(float* rows, int first, int last,
                       [&runs, first](int r) {
                         return std::span<const ColumnRun>(runs[static_cast<std::size_t>(r - first)]);
                       });
-}
-
-void fill_noise_field_fast(Field& field, std::int32_t cells_x, std::int32_t cells_y,
-                           float lo, float hi, float sharpen, float offset_x,
-                           float offset_y, float offset_z, int threads) {
-  const NoiseOctave octave(cells_x, cells_y, lo, hi, sharpen, offset_x, offset_y, offset_z);
-  for_row_slices(FIELD_SIZE, threads, [&](int, int first, int last) {
-    // Kept per thread across fills: a fresh 32 KiB block per fill costs
-    // page faults that show in a fill of a millisecond or two.
-    thread_local NoiseOctave::Scratch scratch;
-    octave.fill_rows(field, first, last, &scratch);
-  });
 }
 
 }  // namespace vxlforge
