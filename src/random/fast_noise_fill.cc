@@ -350,10 +350,12 @@ void prepare(Octave* o, std::int32_t cells_x, std::int32_t cells_y, float lo, fl
   o->fade_z = static_cast<double>(pz.fade);
 }
 
+#ifdef VXLFORGE_HAVE_AVX2_KERNELS
 bool same_terms(const LatticeHalf& a, const LatticeHalf& b) {
   return std::memcmp(a.partial, b.partial, sizeof(a.partial)) == 0 &&
          std::memcmp(a.gx, b.gx, sizeof(a.gx)) == 0;
 }
+#endif
 
 // Two lattice rows of a sharpened octave whose segments are of every
 // length, built and filled both ways, linear and sharpened: every term and

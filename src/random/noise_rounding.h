@@ -17,8 +17,8 @@ constexpr float kNoiseToUnit = 0.8333333f;
 constexpr float kInverseFieldSize = 0.001953125f;  // 1/512
 
 // A wrap period p as a lattice mask: p - 1, so power-of-two periods up to
-// 256 make the axis periodic; 255 from 256 up (the table has 256 entries);
-// all bits for 0, which leaves the axis unwrapped.
+// 256 make the axis periodic; 255 from 256 up, as the permutation has 256
+// entries; all bits for 0, which leaves the axis unwrapped.
 inline std::int32_t wrap_mask(std::int32_t period) { return period >= 256 ? 255 : period - 1; }
 
 // The step between neighbouring cells of a Field along an axis of `cells`
