@@ -224,6 +224,14 @@ template <bool kLinear>
   const float dx0 = px.frac;
   const float dx1 = px.frac1;
   const double u = static_cast<double>(px.fade);
+  // `out` never overlaps what the loop reads. Once this body is inlined
+  // the compiler no longer sees that from the restrict, and would test for
+  // an overlap on every call.
+#if defined(__clang__)
+#pragma clang loop vectorize(assume_safety)
+#elif defined(__GNUC__)
+#pragma GCC ivdep
+#endif
   for (int c = first; c < last; ++c) {
     const float g000 = corner_value(h0, 0, c, dx0);
     const float g100 = corner_value(h1, 0, c, dx1);
@@ -254,7 +262,7 @@ using FillColumns = void(const Octave&, const LatticeHalf&, const LatticeHalf&, 
 
 template <bool kLinear>
 void fill_columns(const Octave& o, const LatticeHalf& h0, const LatticeHalf& h1,
-                  const AxisPoint& px, int first, int last, float* out) {
+                  const AxisPoint& px, int first, int last, float* __restrict out) {
   fill_columns_body<kLinear>(o, h0, h1, px, first, last, out);
 }
 
@@ -262,7 +270,7 @@ void fill_columns(const Octave& o, const LatticeHalf& h0, const LatticeHalf& h1,
 template <bool kLinear>
 __attribute__((target("avx2"))) void fill_columns_wide(const Octave& o, const LatticeHalf& h0,
                                                        const LatticeHalf& h1, const AxisPoint& px,
-                                                       int first, int last, float* out) {
+                                                       int first, int last, float* __restrict out) {
   fill_columns_body<kLinear>(o, h0, h1, px, first, last, out);
 }
 #endif
