@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "base/parallel_rows.h"
 #include "random/fast_noise_fill.h"
 #include "random/noise.h"
 
@@ -29,8 +30,11 @@ void BM_FastFill(benchmark::State& state) {
   const int threads = static_cast<int>(state.range(1));
   const float sharpen = state.range(2) != 0 ? 0.4f : 0.0f;
   for (auto _ : state) {
-    fill_noise_field_fast(*field, cells, cells, -1.0f, 1.0f, sharpen, 37.25f, 101.5f, 12.75f,
-                          threads);
+    const NoiseOctave octave(cells, cells, -1.0f, 1.0f, sharpen, 37.25f, 101.5f, 12.75f);
+    for_row_slices(FIELD_SIZE, threads, [&](int, int first, int last) {
+      thread_local NoiseOctave::Scratch scratch;
+      octave.fill_rows(*field, first, last, &scratch);
+    });
     benchmark::DoNotOptimize(field->data());
   }
   state.SetItemsProcessed(state.iterations() * FIELD_CELLS);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/cpu_features.h"
 #include "driver/generate_map.h"
 #include "mapgen/heightmap.h"
 #include "mapgen/roads.h"
@@ -66,6 +67,15 @@ void BM_WholeRunInMemory(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_WholeRunInMemory)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same with every wide kernel's plain twin: what the wide kernels save,
+// and what a processor without AVX2 takes.
+void BM_WholeRunPlainKernels(benchmark::State& state) {
+  set_plain_kernels_only(true);
+  BM_WholeRunInMemory(state);
+  set_plain_kernels_only(false);
+}
+BENCHMARK(BM_WholeRunPlainKernels)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace vxlforge

@@ -2,15 +2,14 @@
 
 #include <vector>
 
+#include "base/huge_pages.h"
+#include "base/parallel_rows.h"
 #include "mapgen/heightmap.h"
-#include "mapgen/huge_pages.h"
 #include "mapgen/roads.h"
+#include "mapgen/shared_fields.h"
 #include "mapgen/start_regions.h"
 #include "mapgen/surface_detail.h"
-#include "mapgen/shared_fields.h"
 #include "mapgen/volume.h"
-#include "random/parallel_rows.h"
-#include "vxl/vxl_writer.h"
 
 namespace vxlforge {
 
@@ -27,19 +26,22 @@ std::vector<FixedArray> fixed_arrays() {
 
 }  // namespace
 
-void generate_map() {
+void generate_map(const StageObserver& observer) {
+  const auto hand_over = [&observer](Stage stage) {
+    if (observer) observer(stage);
+  };
   advise_huge_pages(fixed_arrays());
-  // The heightmap's draws come first and the roads' next; the roads read
-  // nothing the heightmap writes. So the roads are built first, on this
-  // thread, while the worker threads start (which can take milliseconds on
-  // a virtual machine whose other processors sit idle), and the heightmap's
-  // fills, which share out over every core, come after.
+  // Started now, so that the worker threads are up by the time the
+  // heightmap's fills, shared out over every core, need them.
   start_workers();
-  const HeightmapDraws heightmap_draws;
+  build_heightmap(observer);
+  hand_over(Stage::kTerrainColoured);
   build_road_mask();
-  build_heightmap(heightmap_draws);
+  hand_over(Stage::kRoads);
   add_surface_detail();
+  hand_over(Stage::kSurfaceDetail);
   draw_start_regions();
+  hand_over(Stage::kStartRegions);
 }
 
 }  // namespace vxlforge

@@ -10,12 +10,12 @@
 #include <ctime>
 #include <string>
 
+#include "base/parallel_rows.h"
 #include "driver/generate_map.h"
 #include "driver/growable_array.h"
 #include "driver/options.h"
 #include "driver/seed_text.h"
 #include "mapgen/start_regions.h"
-#include "random/parallel_rows.h"
 #include "random/rng.h"
 #include "vxl/file_output.h"
 #include "vxl/signal_cleanup.h"

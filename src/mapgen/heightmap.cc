@@ -1,14 +1,16 @@
 #include "mapgen/heightmap.h"
 
 #include <algorithm>
+#include <array>
 #include <memory>
+#include <utility>
 
+#include "base/parallel_rows.h"
 #include "mapgen/shared_fields.h"
 #include "mapgen/terrain_colour.h"
 #include "mapgen/volume.h"
 #include "random/fast_noise_fill.h"
 #include "random/noise.h"
-#include "random/parallel_rows.h"
 #include "random/rng.h"
 
 namespace vxlforge {
@@ -19,8 +21,8 @@ constexpr float kMaxBlendedHeight = 25.0f;
 constexpr float kBumpScale = 0.00015625f;  // single precision on purpose
 
 // Every step of the pass up to the colouring works cell by cell, and the
-// fills draw nothing: so each stage makes all its draws first, in their
-// order, and then runs its steps on chunks of rows that both threads take
+// fills draw nothing: so the pass makes all its draws first, in their
+// order, and then runs its steps on chunks of rows that all threads take
 // in turn, while the rows are still in the caches. 32 rows of the Fields
 // fit the second-level cache, and a chunk builds the lattice terms of each
 // octave afresh, so fewer, larger chunks do less of that.
@@ -41,6 +43,37 @@ NoiseOctave octave(int cells, float lo, float hi, float sharpen) {
 NoiseOctave relief_octave(int cells, float lo, float hi) {
   const float offset_z = static_cast<float>(rng_unit() * 64.0);
   return NoiseOctave(cells, cells, lo, hi, 0.0f, 0.0f, 0.0f, offset_z);
+}
+
+// The pass's twelve octaves, by stage.
+struct Octaves {
+  std::array<NoiseOctave, 4> base_relief;    // octaves 1 to 4
+  std::array<NoiseOctave, 2> detail;         // 5 and 6
+  std::array<NoiseOctave, 3> fine_relief;    // 7 to 9
+  std::array<NoiseOctave, 3> colour_relief;  // 10 to 12
+};
+
+// All 24 draws of the pass, in their order, which is part of what a seed
+// means: octaves 1 to 12 one after another, three draws each for 1 to 6,
+// one for 7 to 12. The fills draw nothing, so every draw is made here,
+// before any fill.
+Octaves draw_octaves() {
+  NoiseOctave o1 = octave(2, -3.0f, 3.0f, 0.0f);
+  NoiseOctave o2 = octave(4, -5.0f, 5.0f, 0.0f);
+  NoiseOctave o3 = octave(8, -6.0f, 6.0f, 0.0f);
+  NoiseOctave o4 = octave(16, -4.0f, 4.0f, 0.0f);
+  NoiseOctave o5 = octave(32, 0.0f, 8.0f, 0.5f);
+  NoiseOctave o6 = octave(64, 0.0f, 3.0f, 0.0f);
+  NoiseOctave o7 = relief_octave(64, -0.5f, 0.5f);
+  NoiseOctave o8 = relief_octave(128, 0.0f, 1.0f);
+  NoiseOctave o9 = relief_octave(256, 0.0f, -1.0f);
+  NoiseOctave o10 = relief_octave(32, 0.0f, 1.0f);
+  NoiseOctave o11 = relief_octave(128, 0.0f, 0.2f);
+  NoiseOctave o12 = relief_octave(256, 0.0f, 0.083333336f);
+  return Octaves{{std::move(o1), std::move(o2), std::move(o3), std::move(o4)},
+                 {std::move(o5), std::move(o6)},
+                 {std::move(o7), std::move(o8), std::move(o9)},
+                 {std::move(o10), std::move(o11), std::move(o12)}};
 }
 
 // 4 at the ellipse's centre, falling linearly in the squared distance to
@@ -68,55 +101,42 @@ void add_rows(float* dst, const float* src, float k, int rows) {
 
 // Octaves 1 to 4 summed into the chunk's detail, height_field serving as
 // scratch.
-struct BaseRelief {
-  NoiseOctave o1 = octave(2, -3.0f, 3.0f, 0.0f);
-  NoiseOctave o2 = octave(4, -5.0f, 5.0f, 0.0f);
-  NoiseOctave o3 = octave(8, -6.0f, 6.0f, 0.0f);
-  NoiseOctave o4 = octave(16, -4.0f, 4.0f, 0.0f);
-
-  void add(int first, int last, ChunkRows* w, NoiseOctave::Scratch* s) const {
-    float* h = height_rows(first);
-    const int rows = last - first;
-    o1.fill_rows(w->detail, first, last, s);
-    for (const NoiseOctave* o : {&o2, &o3, &o4}) {
-      o->fill_rows(h, first, last, s);
-      add_rows(w->detail, h, 1.0f, rows);
-    }
+void add_base_relief(const std::array<NoiseOctave, 4>& o, int first, int last, ChunkRows* w,
+                     NoiseOctave::Scratch* s) {
+  float* h = height_rows(first);
+  const int rows = last - first;
+  o[0].fill_rows(w->detail, first, last, s);
+  for (const NoiseOctave* octave : {&o[1], &o[2], &o[3]}) {
+    octave->fill_rows(h, first, last, s);
+    add_rows(w->detail, h, 1.0f, rows);
   }
-};
+}
 
 // Octaves 5 and 6, summed into the chunk's cleared detail.
-struct Detail {
-  NoiseOctave o5 = octave(32, 0.0f, 8.0f, 0.5f);
-  NoiseOctave o6 = octave(64, 0.0f, 3.0f, 0.0f);
-
-  void add(int first, int last, ChunkRows* w, NoiseOctave::Scratch* s) const {
-    float* h = height_rows(first);
-    const int rows = last - first;
-    std::fill(w->detail, w->detail + rows * FIELD_SIZE, 0.0f);
-    for (const NoiseOctave* o : {&o5, &o6}) {
-      o->fill_rows(h, first, last, s);
-      add_rows(w->detail, h, 1.0f, rows);
-    }
+void add_detail(const std::array<NoiseOctave, 2>& o, int first, int last, ChunkRows* w,
+                NoiseOctave::Scratch* s) {
+  float* h = height_rows(first);
+  const int rows = last - first;
+  std::fill(w->detail, w->detail + rows * FIELD_SIZE, 0.0f);
+  for (const NoiseOctave& octave : o) {
+    octave.fill_rows(h, first, last, s);
+    add_rows(w->detail, h, 1.0f, rows);
   }
-};
+}
 
 // Octaves 7 to 9 (the fine relief) or 10 to 12 (the colour relief): the
 // first into the chunk's detail, the other two each added to it through
 // the chunk's base, then height_field += k * detail.
-struct Relief {
-  NoiseOctave first_octave, second_octave, third_octave;
-
-  void add(int first, int last, float k, ChunkRows* w, NoiseOctave::Scratch* s) const {
-    const int rows = last - first;
-    first_octave.fill_rows(w->detail, first, last, s);
-    for (const NoiseOctave* o : {&second_octave, &third_octave}) {
-      o->fill_rows(w->base, first, last, s);
-      add_rows(w->detail, w->base, 1.0f, rows);
-    }
-    add_rows(height_rows(first), w->detail, k, rows);
+void add_relief(const std::array<NoiseOctave, 3>& o, float k, int first, int last, ChunkRows* w,
+                NoiseOctave::Scratch* s) {
+  const int rows = last - first;
+  o[0].fill_rows(w->detail, first, last, s);
+  for (const NoiseOctave* octave : {&o[1], &o[2]}) {
+    octave->fill_rows(w->base, first, last, s);
+    add_rows(w->detail, w->base, 1.0f, rows);
   }
-};
+  add_rows(height_rows(first), w->detail, k, rows);
+}
 
 void build_base_shape(int first, int last, ChunkRows* w) {
   for (int x = first; x < last; ++x) {
@@ -160,62 +180,24 @@ float blended_height(float base, float detail) {
   return h > kMaxBlendedHeight ? kMaxBlendedHeight : h;
 }
 
-namespace {
-
-// Octaves 1 to 9, drawn in order.
-struct TerrainOctaves {
-  BaseRelief base_relief;
-  Detail detail;
-  Relief fine_relief{relief_octave(64, -0.5f, 0.5f), relief_octave(128, 0.0f, 1.0f),
-                     relief_octave(256, 0.0f, -1.0f)};
-};
-
-// Octaves 10 to 12, drawn in order.
-Relief colour_relief() {
-  return Relief{relief_octave(32, 0.0f, 1.0f), relief_octave(128, 0.0f, 0.2f),
-                relief_octave(256, 0.0f, 0.083333336f)};
-}
-
-// The heights up to the fine relief; with `voxelise` the chunk's rows are
-// voxelised as soon as their heights are final, while they are in the
-// caches.
-void build_terrain_heights(const TerrainOctaves& o, bool voxelise) {
-  for_row_chunks([&o, voxelise](int first, int last, ChunkRows* w, NoiseOctave::Scratch* s) {
-    o.base_relief.add(first, last, w, s);
+void build_heightmap(const StageObserver& observer) {
+  const Octaves o = draw_octaves();
+  for_row_chunks([&o](int first, int last, ChunkRows* w, NoiseOctave::Scratch* s) {
+    add_base_relief(o.base_relief, first, last, w, s);
     build_base_shape(first, last, w);
-    o.detail.add(first, last, w, s);
+    add_detail(o.detail, first, last, w, s);
     blend_detail_into_base(first, last, *w);  // held at 25 as it goes
-    o.fine_relief.add(first, last, 1.0f, w, s);
-    if (voxelise) voxelise_rows(first, last);
+    add_relief(o.fine_relief, 1.0f, first, last, w, s);
+    // Voxelised at once, while the chunk's heights are in the caches.
+    voxelise_rows(first, last);
   });
-}
-
-void add_colour_relief(const Relief& relief) {
-  for_row_chunks([&relief](int first, int last, ChunkRows* w, NoiseOctave::Scratch* s) {
-    relief.add(first, last, 2.0f, w, s);
+  // Every chunk is voxelised and none has had its colour relief yet, so
+  // height_field holds exactly what voxelise read, everywhere.
+  if (observer) observer(Stage::kVoxelised);
+  for_row_chunks([&o](int first, int last, ChunkRows* w, NoiseOctave::Scratch* s) {
+    add_relief(o.colour_relief, 2.0f, first, last, w, s);
   });
-}
-
-}  // namespace
-
-struct HeightmapDraws::Octaves {
-  TerrainOctaves terrain;
-  Relief colour = colour_relief();
-};
-
-HeightmapDraws::HeightmapDraws() : octaves_(std::make_unique<Octaves>()) {}
-HeightmapDraws::~HeightmapDraws() = default;
-
-void add_colour_relief() { add_colour_relief(colour_relief()); }
-
-void build_terrain_heights() { build_terrain_heights(TerrainOctaves{}, false); }
-
-void build_heightmap(const HeightmapDraws& draws) {
-  build_terrain_heights(draws.octaves_->terrain, true);
-  add_colour_relief(draws.octaves_->colour);
   colour_terrain(4, 32);
 }
-
-void build_heightmap() { build_heightmap(HeightmapDraws()); }
 
 }  // namespace vxlforge

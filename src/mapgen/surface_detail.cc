@@ -4,11 +4,11 @@
 #include <memory>
 #include <vector>
 
+#include "base/parallel_rows.h"
 #include "mapgen/roads.h"
 #include "mapgen/volume.h"
 #include "random/fast_noise_fill.h"
 #include "random/noise.h"
-#include "random/parallel_rows.h"
 #include "random/rng.h"
 
 namespace vxlforge {

@@ -2,13 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
+#include <cstring>
 
+#include "base/cpu_features.h"
+#include "base/parallel_rows.h"
 #include "mapgen/shared_fields.h"
 #include "random/noise.h"
-#include "random/parallel_rows.h"
+#ifdef VXLFORGE_HAVE_AVX2_KERNELS
+#include <immintrin.h>
+#endif
 
 namespace vxlforge {
 
@@ -62,19 +64,24 @@ Colour terrain_column_colour(float h, float height_west, float height_south,
 
 namespace {
 
-// Colours of columns first..last-1 of row x, one at a time.
-void colour_columns(int x, int first, int last, std::int32_t low, std::int32_t high,
-                    Colour* out) {
+// What the colours of one row x depend on: its heights, the heights of row
+// x - 1 (wrapping) and its column tops, each indexed by y.
+struct RowInputs {
+  const float* heights;
+  const float* west;
+  const std::int32_t* tops;
+};
+
+// Colours of columns first..last-1 of a row, one at a time.
+void colour_columns(const RowInputs& row, int first, int last, std::int32_t low,
+                    std::int32_t high, Colour* out) {
   for (int y = first; y < last; ++y) {
-    out[y] = terrain_column_colour(height_field[field_index(x, y)],
-                                   height_field[field_index((x - 1) & 511, y)],
-                                   height_field[field_index(x, (y - 1) & 511)],
-                                   column_top[column_index(x, y)] == 0, low, high);
+    out[y] = terrain_column_colour(row.heights[y], row.west[y], row.heights[(y - 1) & 511],
+                                   row.tops[y] == 0, low, high);
   }
 }
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define VXLFORGE_WIDE_COLOURS 1
+#ifdef VXLFORGE_HAVE_AVX2_KERNELS
 
 // The same arithmetic as terrain_column_colour, four columns at a time in
 // double precision, each step rounded where the scalar code rounds it; a
@@ -124,17 +131,17 @@ __attribute__((target("avx2"))) __m128i make_colour_wide(__m128i red, __m128i gr
   return _mm_add_epi32(c, blue);
 }
 
-__attribute__((target("avx2"))) void colour_columns_wide(int x, std::int32_t low,
+__attribute__((target("avx2"))) void colour_columns_wide(const RowInputs& row, std::int32_t low,
                                                          std::int32_t high, Colour* out) {
-  const float* h_row = &height_field[field_index(x, 0)];
-  const float* west_row = &height_field[field_index((x - 1) & 511, 0)];
-  const std::int32_t* top_row = &column_top[column_index(x, 0)];
+  const float* h_row = row.heights;
+  const float* west_row = row.west;
+  const std::int32_t* top_row = row.tops;
   const __m256d low_d = _mm256_set1_pd(static_cast<double>(static_cast<float>(low)));
   const __m256d range = _mm256_set1_pd(static_cast<double>(high - low));
   const __m256d shade_scale = _mm256_set1_pd(static_cast<double>(kShadeScale));
   // Column 0's neighbour at y - 1 wraps to 511: the scalar loop takes the
   // first four columns.
-  colour_columns(x, 0, 4, low, high, out);
+  colour_columns(row, 0, 4, low, high, out);
   for (int y = 4; y < MAP_Y; y += 4) {
     const __m256d h = _mm256_cvtps_pd(_mm_loadu_ps(h_row + y));
     const __m256d west = _mm256_cvtps_pd(_mm_loadu_ps(west_row + y));
@@ -173,15 +180,49 @@ __attribute__((target("avx2"))) void colour_columns_wide(int x, std::int32_t low
 }
 #endif
 
+// A row of heights that walks gently and now and then jumps (from below
+// the floor ramp to above the raised one), beside a row that differs
+// everywhere, with floor-level and raised columns mixed, coloured both ways.
+bool wide_colours_agree() {
+#ifdef VXLFORGE_HAVE_AVX2_KERNELS
+  float heights[MAP_Y];
+  float west[MAP_Y];
+  std::int32_t tops[MAP_Y];
+  std::uint32_t word = 1;
+  const auto next = [&word] {
+    word = word * 1664525u + 1013904223u;
+    return static_cast<float>(word >> 8) / 16777216.0f;  // 0..1
+  };
+  float h = 3.0f;
+  for (int y = 0; y < MAP_Y; ++y) {
+    h = y % 37 == 0 ? next() * 53.0f - 8.0f : h + (next() - 0.5f) * 1.6f;
+    heights[y] = h;
+    west[y] = h + (next() - 0.5f) * (y % 5 == 0 ? 30.0f : 2.0f);
+    tops[y] = y % 3 == 0 ? 0 : 1 + y % 30;
+  }
+  const RowInputs row{heights, west, tops};
+  Colour plain[MAP_Y];
+  Colour wide[MAP_Y];
+  colour_columns(row, 0, MAP_Y, 4, 32, plain);
+  colour_columns_wide(row, 4, 32, wide);
+  return std::memcmp(plain, wide, sizeof(plain)) == 0;
+#else
+  return false;
+#endif
+}
+
+constinit const WideKernelGate wide_colours("terrain colours", wide_colours_agree);
+
 void colour_row(int x, std::int32_t low, std::int32_t high, Colour* out) {
-#ifdef VXLFORGE_WIDE_COLOURS
-  static const bool wide = __builtin_cpu_supports("avx2");
-  if (wide) {
-    colour_columns_wide(x, low, high, out);
+  const RowInputs row{&height_field[field_index(x, 0)], &height_field[field_index((x - 1) & 511, 0)],
+                      &column_top[column_index(x, 0)]};
+#ifdef VXLFORGE_HAVE_AVX2_KERNELS
+  if (wide_colours.open()) {
+    colour_columns_wide(row, low, high, out);
     return;
   }
 #endif
-  colour_columns(x, 0, MAP_Y, low, high, out);
+  colour_columns(row, 0, MAP_Y, low, high, out);
 }
 
 }  // namespace

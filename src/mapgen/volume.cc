@@ -4,15 +4,14 @@
 #include <cstddef>
 #include <iterator>
 
-#include "mapgen/huge_pages.h"
+#include "base/huge_pages.h"
 #include "mapgen/shared_fields.h"
-#include "random/parallel_rows.h"
 
 namespace vxlforge {
 
 // Whole huge pages for the largest arrays.
-alignas(kHugePageAlignment) std::uint64_t column_solid[MAP_COLUMNS];
-alignas(kHugePageAlignment) ColumnColours column_colours[MAP_COLUMNS];
+VXLFORGE_HUGE_PAGE_ALIGNED std::uint64_t column_solid[MAP_COLUMNS];
+VXLFORGE_HUGE_PAGE_ALIGNED ColumnColours column_colours[MAP_COLUMNS];
 std::int32_t column_top[MAP_COLUMNS];
 Colour colour_blocks[MAP_COLUMNS][MAP_Z];
 
@@ -62,11 +61,6 @@ void set_column_colour(int x, int y, Colour c) { make_whole(column_colours[colum
 void clear_colours() {
   std::fill(std::begin(column_colours), std::end(column_colours), ColumnColours{});
   blocks_handed_out = 0;
-}
-
-void voxelise() {
-  // Columns are independent: rows of x are voxelised in parallel.
-  for_row_slices(MAP_X, core_count(), [](int, int first, int last) { voxelise_rows(first, last); });
 }
 
 void voxelise_rows(int first, int last) {

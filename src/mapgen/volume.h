@@ -93,12 +93,11 @@ void set_column_colour(int x, int y, Colour c);
 // Every voxel's colour back to 0, as at start-up.
 void clear_colours();
 
-// Builds column_top and column_solid from height_field: the top is the height
-// truncated toward zero and clamped to 0..62; z = 0..top become solid, the
-// rest air. Colours are left as they were.
-void voxelise();
-
-// The same for rows first..last-1 only. Rows are independent.
+// Builds column_top and column_solid of rows first..last-1 from
+// height_field: the top is the height truncated toward zero and clamped to
+// 0..62; z = 0..top become solid, the rest air. Colours are left as they
+// were. Rows are independent, so a caller may voxelise them on any threads
+// and in any order.
 void voxelise_rows(int first, int last);
 
 // Sets voxels z0..z1 (inclusive) of column (x, y) to `c`, solid when c is

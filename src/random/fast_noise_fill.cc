@@ -3,47 +3,24 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
+#include <cstring>
 #include <memory>
 #include <vector>
 
+#include "base/cpu_features.h"
 #include "random/noise.h"
-#include "random/parallel_rows.h"
+#include "random/noise_rounding.h"
+#ifdef VXLFORGE_HAVE_AVX2_KERNELS
+#include <immintrin.h>
+#endif
 
 namespace vxlforge {
 
 namespace {
 
-constexpr float kNoiseToUnit = 0.8333333f;
-constexpr float kInverseFieldSize = 0.001953125f;
-
-std::int32_t wrap_mask(std::int32_t period) { return period >= 256 ? 255 : period - 1; }
-
-float fade(double first, float t) {
-  const double td = static_cast<double>(t);
-  return static_cast<float>(((((first * 6.0 - 15.0) * td + 10.0) * td) * td) * td);
-}
-
-// One noise coordinate split into lattice cell, fraction and fade weight,
-// exactly as the per-cell noise does it.
-struct AxisPoint {
-  std::int32_t cell;
-  float frac;   // coordinate - cell, rounded
-  float frac1;  // frac - 1, rounded
-  float fade;
-};
-
-AxisPoint split(float coordinate) {
-  AxisPoint p;
-  p.cell = static_cast<std::int32_t>(std::floor(static_cast<double>(coordinate)));
-  const double exact = static_cast<double>(coordinate) - static_cast<double>(p.cell);
-  p.frac = static_cast<float>(exact);
-  p.frac1 = static_cast<float>(static_cast<double>(p.frac) - 1.0);
-  p.fade = fade(exact, p.frac);
-  return p;
-}
+using noise_rounding::AxisPoint;
+using noise_rounding::lerp;
+using noise_rounding::split;
 
 // What one fill shares between all its cells.
 struct Octave {
@@ -152,8 +129,7 @@ void spread_terms(const Octave& o, const SegmentGradients (&g)[4], LatticeHalf* 
   }
 }
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define VXLFORGE_WIDE_TERMS 1
+#ifdef VXLFORGE_HAVE_AVX2_KERNELS
 // The same eight columns at a time: each column picks its segment's
 // gradient out of the eight segments from its block's first one. Segments
 // are often only 2 or 4 columns long, too short for a loop per segment.
@@ -178,29 +154,28 @@ __attribute__((target("avx2"))) void spread_terms_wide(const Octave& o,
 }
 #endif
 
-std::atomic<bool> wide_terms_allowed{true};
+// Both wide kernels of the fill, spread_terms_wide and the wide copy of
+// fill_columns, are checked together against their plain twins on a known
+// octave; the check is defined at the end of the file.
+bool wide_noise_fill_agrees();
+constinit const WideKernelGate wide_noise_fill("noise fill", wide_noise_fill_agrees);
 
-[[maybe_unused]] bool wide_terms() {
-#ifdef VXLFORGE_WIDE_TERMS
-  static const bool available = __builtin_cpu_supports("avx2");
-  return available && wide_terms_allowed.load(std::memory_order_relaxed);
-#else
-  return false;
+void spread_terms_for(const Octave& o, const SegmentGradients (&g)[4], LatticeHalf* half,
+                      bool wide) {
+#ifdef VXLFORGE_HAVE_AVX2_KERNELS
+  if (wide) {
+    spread_terms_wide(o, g, half);
+    return;
+  }
 #endif
+  (void)wide;
+  spread_terms(o, g, half);
 }
 
 void build_half(const Octave& o, std::int32_t x_index, LatticeHalf* half) {
   SegmentGradients gradients[4];
   hash_gradients(o, x_index, gradients);
-#ifdef VXLFORGE_WIDE_TERMS
-  if (wide_terms()) {
-    spread_terms_wide(o, gradients, half);
-  } else {
-    spread_terms(o, gradients, half);
-  }
-#else
-  spread_terms(o, gradients, half);
-#endif
+  spread_terms_for(o, gradients, half, wide_noise_fill.open());
   half->octave = o.id;
   half->x_index = x_index;
 }
@@ -239,22 +214,24 @@ float corner_value(const LatticeHalf& half, int corner, int c, float dx) {
   return half.partial[corner][c] + dx * half.gx[corner][c];
 }
 
-double lerp(float a, float b, double t) {
-  return ((static_cast<double>(b) - static_cast<double>(a)) * t) + static_cast<double>(a);
-}
-
 // Columns first..last-1 of one row. The loop has no branches and reads only
-// contiguous arrays, so it vectorises; where the processor has wider vectors
-// a second copy uses them. The operations, and so the bits, are the same.
+// contiguous arrays, so it vectorises; compiled a second time for AVX2 it
+// uses the wider vectors. The operations, and so the bits, are the same.
 template <bool kLinear>
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__) && defined(__linux__)
-__attribute__((target_clones("avx2", "default")))
-#endif
-void fill_columns(const Octave& o, const LatticeHalf& h0, const LatticeHalf& h1,
-                  const AxisPoint& px, int first, int last, float* __restrict out) {
+[[gnu::always_inline]] inline void fill_columns_body(const Octave& o, const LatticeHalf& h0,
+                                                     const LatticeHalf& h1, const AxisPoint& px,
+                                                     int first, int last, float* __restrict out) {
   const float dx0 = px.frac;
   const float dx1 = px.frac1;
   const double u = static_cast<double>(px.fade);
+  // `out` never overlaps what the loop reads. Once this body is inlined
+  // the compiler no longer sees that from the restrict, and would test for
+  // an overlap on every call.
+#if defined(__clang__)
+#pragma clang loop vectorize(assume_safety)
+#elif defined(__GNUC__)
+#pragma GCC ivdep
+#endif
   for (int c = first; c < last; ++c) {
     const float g000 = corner_value(h0, 0, c, dx0);
     const float g100 = corner_value(h1, 0, c, dx1);
@@ -271,13 +248,39 @@ void fill_columns(const Octave& o, const LatticeHalf& h0, const LatticeHalf& h1,
     const float b0 = static_cast<float>(lerp(a00, a10, o.fade_y[c]));
     const float b1 = static_cast<float>(lerp(a01, a11, o.fade_y[c]));
     const double n = lerp(b0, b1, o.fade_z);
-    const double t = (n * static_cast<double>(kNoiseToUnit) + 1.0) * 0.5;
+    const double t = noise_rounding::unit_of_noise(n);
     if constexpr (kLinear) {
       out[c] = static_cast<float>(t * o.span + o.lo);
     } else {
       out[c] = static_cast<float>((((t * t) * t - t) * o.sharpen + t) * o.span + o.lo);
     }
   }
+}
+
+using FillColumns = void(const Octave&, const LatticeHalf&, const LatticeHalf&, const AxisPoint&,
+                         int, int, float*);
+
+template <bool kLinear>
+void fill_columns(const Octave& o, const LatticeHalf& h0, const LatticeHalf& h1,
+                  const AxisPoint& px, int first, int last, float* __restrict out) {
+  fill_columns_body<kLinear>(o, h0, h1, px, first, last, out);
+}
+
+#ifdef VXLFORGE_HAVE_AVX2_KERNELS
+template <bool kLinear>
+__attribute__((target("avx2"))) void fill_columns_wide(const Octave& o, const LatticeHalf& h0,
+                                                       const LatticeHalf& h1, const AxisPoint& px,
+                                                       int first, int last, float* __restrict out) {
+  fill_columns_body<kLinear>(o, h0, h1, px, first, last, out);
+}
+#endif
+
+FillColumns* fill_columns_for(bool linear, bool wide) {
+#ifdef VXLFORGE_HAVE_AVX2_KERNELS
+  if (wide) return linear ? fill_columns_wide<true> : fill_columns_wide<false>;
+#endif
+  (void)wide;
+  return linear ? fill_columns<true> : fill_columns<false>;
 }
 
 // Columns per tile: a tile's gradient terms (4 KiB) stay in the first-level
@@ -290,11 +293,10 @@ constexpr int kTileColumns = 64;
 template <typename RunsOf>
 void fill_rows(const Octave& o, int first, int last, float* rows, LatticeRow* row,
                const RunsOf& runs_of) {
+  FillColumns* const fill_columns = fill_columns_for(o.linear, wide_noise_fill.open());
   AxisPoint points[FIELD_SIZE];
   for (int r = first; r < last; ++r) {
-    const float x = static_cast<float>(static_cast<double>(r) * static_cast<double>(o.step_x) +
-                                       static_cast<double>(o.offset_x));
-    points[r - first] = split(x);
+    points[r - first] = split(noise_rounding::lattice_coordinate(r, o.step_x, o.offset_x));
   }
   const auto point = [&](int r) -> const AxisPoint& { return points[r - first]; };
   // Rows that share a lattice row share all gradient terms.
@@ -311,11 +313,7 @@ void fill_rows(const Octave& o, int first, int last, float* rows, LatticeRow* ro
           const int to = std::min(run.last, c + kTileColumns);
           if (from >= to) continue;
           float* out = rows + static_cast<std::ptrdiff_t>(r - first) * FIELD_SIZE;
-          if (o.linear) {
-            fill_columns<true>(o, h0, h1, point(r), from, to, out);
-          } else {
-            fill_columns<false>(o, h0, h1, point(r), from, to, out);
-          }
+          fill_columns(o, h0, h1, point(r), from, to, out);
         }
       }
     }
@@ -327,22 +325,18 @@ void prepare(Octave* o, std::int32_t cells_x, std::int32_t cells_y, float lo, fl
              float sharpen, float offset_x, float offset_y, float offset_z) {
   static std::atomic<std::uint64_t> last_id{0};
   o->id = ++last_id;
-  o->mask_x = wrap_mask(cells_x);
-  o->step_x = static_cast<float>(static_cast<double>(cells_x) *
-                                 static_cast<double>(kInverseFieldSize));
+  o->mask_x = noise_rounding::wrap_mask(cells_x);
+  o->step_x = noise_rounding::lattice_step(cells_x);
   o->offset_x = offset_x;
   o->lo = static_cast<double>(lo);
   o->span = static_cast<double>(static_cast<float>(static_cast<double>(hi) - static_cast<double>(lo)));
   o->sharpen = static_cast<double>(sharpen);
   o->linear = sharpen == 0.0f && !std::signbit(sharpen);
-  const std::int32_t mask_y = wrap_mask(cells_y);
-  const float step_y = static_cast<float>(static_cast<double>(cells_y) *
-                                          static_cast<double>(kInverseFieldSize));
+  const std::int32_t mask_y = noise_rounding::wrap_mask(cells_y);
+  const float step_y = noise_rounding::lattice_step(cells_y);
   std::int32_t previous_cell = 0;
   for (int c = 0; c < FIELD_SIZE; ++c) {
-    const float y = static_cast<float>(static_cast<double>(c) * static_cast<double>(step_y) +
-                                       static_cast<double>(offset_y));
-    const AxisPoint py = split(y);
+    const AxisPoint py = split(noise_rounding::lattice_coordinate(c, step_y, offset_y));
     if (c == 0 || py.cell != previous_cell) {
       o->segments.push_back({c, c, {py.cell & mask_y, (py.cell + 1) & mask_y}});
       previous_cell = py.cell;
@@ -362,6 +356,51 @@ void prepare(Octave* o, std::int32_t cells_x, std::int32_t cells_y, float lo, fl
   o->dz[0] = pz.frac;
   o->dz[1] = pz.frac1;
   o->fade_z = static_cast<double>(pz.fade);
+}
+
+#ifdef VXLFORGE_HAVE_AVX2_KERNELS
+bool same_terms(const LatticeHalf& a, const LatticeHalf& b) {
+  return std::memcmp(a.partial, b.partial, sizeof(a.partial)) == 0 &&
+         std::memcmp(a.gx, b.gx, sizeof(a.gx)) == 0;
+}
+#endif
+
+// Two lattice rows of a sharpened octave whose segments are of every
+// length, built and filled both ways, linear and sharpened: every term and
+// every cell must have the same bits.
+bool wide_noise_fill_agrees() {
+#ifdef VXLFORGE_HAVE_AVX2_KERNELS
+  struct Check {
+    Octave octave;
+    LatticeHalf plain[2];
+    LatticeHalf wide[2];
+    float plain_cells[FIELD_SIZE];
+    float wide_cells[FIELD_SIZE];
+  };
+  const auto check = std::make_unique<Check>();
+  const Octave& o = check->octave;
+  prepare(&check->octave, 64, 200, -3.0f, 5.0f, 0.4f, 37.25f, 101.37f, 12.75f);
+  for (int i = 0; i < 2; ++i) {
+    SegmentGradients gradients[4];
+    hash_gradients(o, 5 + i, gradients);
+    spread_terms(o, gradients, &check->plain[i]);
+    spread_terms_wide(o, gradients, &check->wide[i]);
+    if (!same_terms(check->plain[i], check->wide[i])) return false;
+  }
+  const AxisPoint px = split(5.3f);
+  for (const bool linear : {true, false}) {
+    fill_columns_for(linear, false)(o, check->plain[0], check->plain[1], px, 0, FIELD_SIZE,
+                                    check->plain_cells);
+    fill_columns_for(linear, true)(o, check->plain[0], check->plain[1], px, 0, FIELD_SIZE,
+                                   check->wide_cells);
+    if (std::memcmp(check->plain_cells, check->wide_cells, sizeof(check->plain_cells)) != 0) {
+      return false;
+    }
+  }
+  return true;
+#else
+  return false;
+#endif
 }
 
 }  // namespace
@@ -412,20 +451,6 @@ void NoiseOctave::fill_row_runs(float* rows, int first, int last,
                       [&runs, first](int r) {
                         return std::span<const ColumnRun>(runs[static_cast<std::size_t>(r - first)]);
                       });
-}
-
-void allow_wide_noise_terms(bool allowed) { wide_terms_allowed.store(allowed); }
-
-void fill_noise_field_fast(Field& field, std::int32_t cells_x, std::int32_t cells_y,
-                           float lo, float hi, float sharpen, float offset_x,
-                           float offset_y, float offset_z, int threads) {
-  const NoiseOctave octave(cells_x, cells_y, lo, hi, sharpen, offset_x, offset_y, offset_z);
-  for_row_slices(FIELD_SIZE, threads, [&](int, int first, int last) {
-    // Kept per thread across fills: a fresh 32 KiB block per fill costs
-    // page faults that show in a fill of a millisecond or two.
-    thread_local NoiseOctave::Scratch scratch;
-    octave.fill_rows(field, first, last, &scratch);
-  });
 }
 
 }  // namespace vxlforge

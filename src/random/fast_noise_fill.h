@@ -10,31 +10,20 @@
 
 namespace vxlforge {
 
-// The same octave as fill_noise_field, bit for bit, computed faster: what
-// depends only on the column, only on the row or only on the fill is worked
-// out once instead of per cell; the corner gradients are kept while the
-// lattice row stays the same; rows are shared out over `threads` threads
-// (every cell is independent, so the result cannot depend on the count).
-// Every value is rounded where the reference rounds it.
-void fill_noise_field_fast(Field& field, std::int32_t cells_x, std::int32_t cells_y,
-                           float lo, float hi, float sharpen, float offset_x,
-                           float offset_y, float offset_z, int threads);
-
-// Whether the lattice terms may be built with the processor's wider vectors
-// where it has them (the default). Both ways give the same bits; tests
-// switch this off to check the plain way on machines that have them.
-void allow_wide_noise_terms(bool allowed);
-
 // Columns first..last-1 of one row of a Field.
 struct ColumnRun {
   int first;
   int last;
 };
 
-// One octave prepared for filling: what depends only on the column or on
-// the fill is worked out at construction. Its rows can then be filled in
-// any order, in as many calls and on as many threads as suit the caller,
-// each row bit for bit as fill_noise_field gives it.
+// One octave of noise prepared for filling, bit for bit as fill_noise_field
+// gives it, faster: what depends only on the column, only on the row or
+// only on the fill is worked out once instead of per cell (the column and
+// fill parts at construction), and the corner gradients are kept while the
+// lattice row stays the same. Every value is rounded where the reference
+// rounds it. Its rows can be filled in any order, in as many calls and on
+// as many threads as suit the caller. Where the processor has AVX2, wide
+// kernels build the gradient terms and the cells (see base/cpu_features.h).
 class NoiseOctave {
  public:
   // Per-thread working space: the gradient terms of the lattice row last

@@ -1,27 +1,13 @@
 #include "random/noise.h"
 
-#include <cmath>
+#include "random/noise_rounding.h"
 
 namespace vxlforge {
 
 namespace {
 
-// 5/6 rounded to single precision (bits 0x3F555555): maps noise values of
-// -1.2..1.2 onto 0..1.
-constexpr float kNoiseToUnit = 0.8333333f;
-constexpr float kInverseFieldSize = 0.001953125f;  // 1/512
-
-std::int32_t wrap_mask(std::int32_t period) {
-  return period >= 256 ? 255 : period - 1;
-}
-
-// 6t^5 - 15t^4 + 10t^3 in exactly this nesting. `first` is the value of the
-// leading t * 6 factor; it differs from t only for a negative coordinate,
-// whose fraction may need one bit more than single precision holds.
-float fade(double first, float t) {
-  const double td = static_cast<double>(t);
-  return static_cast<float>(((((first * 6.0 - 15.0) * td + 10.0) * td) * td) * td);
-}
+using noise_rounding::AxisPoint;
+using noise_rounding::lerp;
 
 float grad(int hash, float dx, float dy, float dz) {
   const float* g = grad_basis[grad_index_table[hash & 63]];
@@ -31,33 +17,28 @@ float grad(int hash, float dx, float dy, float dz) {
       (static_cast<double>(dx) * static_cast<double>(g[0])));
 }
 
-double lerp(float a, float b, float t) {
-  return ((static_cast<double>(b) - static_cast<double>(a)) *
-          static_cast<double>(t)) +
-         static_cast<double>(a);
-}
-
 }  // namespace
 
 double noise3(float x, float y, float z, std::int32_t wrap_x,
               std::int32_t wrap_y, std::int32_t wrap_z) {
-  const std::int32_t mask_x = wrap_mask(wrap_x);
-  const std::int32_t mask_y = wrap_mask(wrap_y);
-  const std::int32_t mask_z = wrap_mask(wrap_z);
+  const std::int32_t mask_x = noise_rounding::wrap_mask(wrap_x);
+  const std::int32_t mask_y = noise_rounding::wrap_mask(wrap_y);
+  const std::int32_t mask_z = noise_rounding::wrap_mask(wrap_z);
 
-  const std::int32_t X = static_cast<std::int32_t>(std::floor(static_cast<double>(x)));
-  const std::int32_t Y = static_cast<std::int32_t>(std::floor(static_cast<double>(y)));
-  const std::int32_t Z = static_cast<std::int32_t>(std::floor(static_cast<double>(z)));
-
-  const double exact_fx = static_cast<double>(x) - static_cast<double>(X);
-  const double exact_fy = static_cast<double>(y) - static_cast<double>(Y);
-  const float fx = static_cast<float>(exact_fx);
-  const float fy = static_cast<float>(exact_fy);
-  const float fz = static_cast<float>(static_cast<double>(z) - static_cast<double>(Z));
-
-  const float u = fade(exact_fx, fx);
-  const float v = fade(exact_fy, fy);
-  const float w = fade(static_cast<double>(fz), fz);
+  // The third coordinate is never negative, so its fraction is exact and
+  // its fade's leading factor is the rounded fraction, as it must be.
+  const AxisPoint px = noise_rounding::split(x);
+  const AxisPoint py = noise_rounding::split(y);
+  const AxisPoint pz = noise_rounding::split(z);
+  const std::int32_t X = px.cell;
+  const std::int32_t Y = py.cell;
+  const std::int32_t Z = pz.cell;
+  const float fx = px.frac;
+  const float fy = py.frac;
+  const float fz = pz.frac;
+  const float u = px.fade;
+  const float v = py.fade;
+  const float w = pz.fade;
 
   // The first coordinate is hashed first, then the second, then the third;
   // a corner's offset is added before masking so the last cell of a period
@@ -71,9 +52,9 @@ double noise3(float x, float y, float z, std::int32_t wrap_x,
   const int z0 = Z & mask_z;
   const int z1 = (Z + 1) & mask_z;
 
-  const float fx1 = static_cast<float>(static_cast<double>(fx) - 1.0);
-  const float fy1 = static_cast<float>(static_cast<double>(fy) - 1.0);
-  const float fz1 = static_cast<float>(static_cast<double>(fz) - 1.0);
+  const float fx1 = px.frac1;
+  const float fy1 = py.frac1;
+  const float fz1 = pz.frac1;
 
   const float g000 = grad(perm_table[h00 + z0], fx, fy, fz);
   const float g100 = grad(perm_table[h10 + z0], fx1, fy, fz);
@@ -84,31 +65,27 @@ double noise3(float x, float y, float z, std::int32_t wrap_x,
   const float g011 = grad(perm_table[h01 + z1], fx, fy1, fz1);
   const float g111 = grad(perm_table[h11 + z1], fx1, fy1, fz1);
 
-  const float a00 = static_cast<float>(lerp(g000, g100, u));
-  const float a01 = static_cast<float>(lerp(g001, g101, u));
-  const float a10 = static_cast<float>(lerp(g010, g110, u));
-  const float a11 = static_cast<float>(lerp(g011, g111, u));
-  const float b0 = static_cast<float>(lerp(a00, a10, v));
-  const float b1 = static_cast<float>(lerp(a01, a11, v));
-  return lerp(b0, b1, w);
+  const float a00 = static_cast<float>(lerp(g000, g100, static_cast<double>(u)));
+  const float a01 = static_cast<float>(lerp(g001, g101, static_cast<double>(u)));
+  const float a10 = static_cast<float>(lerp(g010, g110, static_cast<double>(u)));
+  const float a11 = static_cast<float>(lerp(g011, g111, static_cast<double>(u)));
+  const float b0 = static_cast<float>(lerp(a00, a10, static_cast<double>(v)));
+  const float b1 = static_cast<float>(lerp(a01, a11, static_cast<double>(v)));
+  return lerp(b0, b1, static_cast<double>(w));
 }
 
 void fill_noise_field(Field& field, std::int32_t cells_x, std::int32_t cells_y,
                       float lo, float hi, float sharpen, float offset_x,
                       float offset_y, float offset_z) {
-  const float step_x = static_cast<float>(static_cast<double>(cells_x) *
-                                          static_cast<double>(kInverseFieldSize));
-  const float step_y = static_cast<float>(static_cast<double>(cells_y) *
-                                          static_cast<double>(kInverseFieldSize));
+  const float step_x = noise_rounding::lattice_step(cells_x);
+  const float step_y = noise_rounding::lattice_step(cells_y);
   const float span = static_cast<float>(static_cast<double>(hi) - static_cast<double>(lo));
   for (int r = 0; r < FIELD_SIZE; ++r) {
-    const float x = static_cast<float>(static_cast<double>(r) * static_cast<double>(step_x) +
-                                       static_cast<double>(offset_x));
+    const float x = noise_rounding::lattice_coordinate(r, step_x, offset_x);
     for (int c = 0; c < FIELD_SIZE; ++c) {
-      const float y = static_cast<float>(static_cast<double>(c) * static_cast<double>(step_y) +
-                                         static_cast<double>(offset_y));
+      const float y = noise_rounding::lattice_coordinate(c, step_y, offset_y);
       const double n = noise3(x, y, offset_z, cells_x, cells_y, 0);
-      const double t = (n * static_cast<double>(kNoiseToUnit) + 1.0) * 0.5;
+      const double t = noise_rounding::unit_of_noise(n);
       field[field_index(r, c)] = static_cast<float>(
           (((t * t) * t - t) * static_cast<double>(sharpen) + t) * static_cast<double>(span) +
           static_cast<double>(lo));

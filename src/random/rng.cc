@@ -1,5 +1,9 @@
 #include "random/rng.h"
 
+#include <cstring>
+
+#include "base/cpu_features.h"
+
 namespace vxlforge {
 
 namespace {
@@ -48,19 +52,17 @@ std::uint32_t twist(std::uint32_t upper, std::uint32_t lower, std::uint32_t part
 // In place and in increasing order: later words combine with words already
 // rewritten in this pass, exactly like the standard twister step. The loop
 // is split where the indexes wrap, instead of reducing them modulo 624 for
-// every word.
-// Inlined into its callers, so that the wide copy of regenerate_and_temper
-// gets a wide copy of this loop too.
-[[gnu::always_inline]] inline void mt_regenerate() {
+// every word. Inlined into its callers, so that the wide copy of
+// regenerate_and_temper gets a wide copy of this loop too.
+[[gnu::always_inline]] inline void mt_regenerate(std::uint32_t* state) {
   int i = 0;
   for (; i < kStateWords - kMiddle; ++i) {
-    mt_state[i] = twist(mt_state[i], mt_state[i + 1], mt_state[i + kMiddle]);
+    state[i] = twist(state[i], state[i + 1], state[i + kMiddle]);
   }
   for (; i < kStateWords - 1; ++i) {
-    mt_state[i] = twist(mt_state[i], mt_state[i + 1], mt_state[i + kMiddle - kStateWords]);
+    state[i] = twist(state[i], state[i + 1], state[i + kMiddle - kStateWords]);
   }
-  mt_state[kStateWords - 1] =
-      twist(mt_state[kStateWords - 1], mt_state[0], mt_state[kMiddle - 1]);
+  state[kStateWords - 1] = twist(state[kStateWords - 1], state[0], state[kMiddle - 1]);
 }
 
 std::uint32_t temper(std::uint32_t y) {
@@ -71,15 +73,52 @@ std::uint32_t temper(std::uint32_t y) {
   return y;
 }
 
-// Runs once for every 624 draws, on the serial path of the per-column
-// loops; eight lanes at a time where the processor has them.
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__) && defined(__linux__)
-__attribute__((target_clones("avx2", "default")))
-#endif
-void regenerate_and_temper() {
-  mt_regenerate();
-  for (int i = 0; i < kStateWords; ++i) tempered[i] = temper(mt_state[i]);
+// Regenerates `state` and puts its words, tempered, in `out`. Runs once for
+// every 624 draws, on the serial path of the per-column loops; its loops
+// vectorise, eight lanes at a time in the wide copy.
+[[gnu::always_inline]] inline void regenerate_and_temper_body(std::uint32_t* __restrict state,
+                                                              std::uint32_t* __restrict out) {
+  mt_regenerate(state);
+  for (int i = 0; i < kStateWords; ++i) out[i] = temper(state[i]);
 }
+
+void regenerate_and_temper(std::uint32_t* state, std::uint32_t* out) {
+  regenerate_and_temper_body(state, out);
+}
+
+#ifdef VXLFORGE_HAVE_AVX2_KERNELS
+__attribute__((target("avx2"))) void regenerate_and_temper_wide(std::uint32_t* state,
+                                                                std::uint32_t* out) {
+  regenerate_and_temper_body(state, out);
+}
+#endif
+
+// Both forms regenerate the same scrambled state; every state word and every
+// tempered word must agree.
+bool wide_regeneration_agrees() {
+#ifdef VXLFORGE_HAVE_AVX2_KERNELS
+  std::uint32_t plain_state[kStateWords];
+  std::uint32_t wide_state[kStateWords];
+  std::uint32_t plain_out[kStateWords];
+  std::uint32_t wide_out[kStateWords];
+  std::uint32_t word = 0x2545F491u;
+  for (int i = 0; i < kStateWords; ++i) {
+    word = word * 1664525u + 1013904223u;
+    plain_state[i] = wide_state[i] = word ^ (word >> 13);
+  }
+  for (int round = 0; round < 2; ++round) {
+    regenerate_and_temper(plain_state, plain_out);
+    regenerate_and_temper_wide(wide_state, wide_out);
+  }
+  return std::memcmp(plain_state, wide_state, sizeof(plain_state)) == 0 &&
+         std::memcmp(plain_out, wide_out, sizeof(plain_out)) == 0;
+#else
+  return false;
+#endif
+}
+
+constinit const WideKernelGate wide_regeneration("generator regeneration",
+                                                 wide_regeneration_agrees);
 
 }  // namespace
 
@@ -89,14 +128,22 @@ void rng_seed(std::int32_t seed) {
   const std::uint32_t saved = lcg_swap_state(static_cast<std::uint32_t>(seed));
   for (int i = 0; i < kStateWords; ++i) mt_state[i] = lcg_next();
   lcg_swap_state(saved);
-  for (int round = 0; round < 8; ++round) mt_regenerate();
+  for (int round = 0; round < 8; ++round) mt_regenerate(mt_state);
   position = kStateWords;
 }
 
 void rng_state::refill() {
   if (position > rng_state::kWords) rng_seed(0);
   if (position == rng_state::kWords) {
-    regenerate_and_temper();
+#ifdef VXLFORGE_HAVE_AVX2_KERNELS
+    if (wide_regeneration.open()) {
+      regenerate_and_temper_wide(mt_state, tempered);
+    } else {
+      regenerate_and_temper(mt_state, tempered);
+    }
+#else
+    regenerate_and_temper(mt_state, tempered);
+#endif
     position = 0;
   }
 }

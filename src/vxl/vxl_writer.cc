@@ -4,10 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#include "base/mapped_bytes.h"
+#include "base/parallel_rows.h"
 #include "mapgen/volume.h"
-#include "random/parallel_rows.h"
 #include "vxl/file_output.h"
-#include "vxl/mapped_bytes.h"
 
 namespace vxlforge {
 

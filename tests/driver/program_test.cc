@@ -22,9 +22,9 @@
 #include <thread>
 #include <vector>
 
-#include "mapgen/reference_digests.h"
 #include "support/process.h"
 #include "support/read_file.h"
+#include "support/reference_digests.h"
 #include "support/sha256.h"
 #include "support/temporary_files.h"
 
@@ -39,8 +39,8 @@ using vxlforge::testing::vxlforge_binary;
 
 // The whole-file digest of `seed`'s plain map.
 std::string reference_file_digest(std::int32_t seed) {
-  for (const auto& run : vxlforge::testing::kReferenceRuns) {
-    if (run.seed == seed && !run.debug_regions) return run.file;
+  for (const auto& run : vxlforge::testing::reference_runs()) {
+    if (run.seed == seed && !run.debug_regions) return run.value("file");
   }
   return "no reference digest";
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "random/rng.h"
 
 namespace vxlforge {
@@ -67,7 +69,11 @@ TEST_P(RoadMaskTest, RebuildingClearsTheEarlierMask) {
   EXPECT_EQ(at(0, 0), ROAD_NONE);
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, RoadMaskTest, ::testing::Values(1, 42, -7));
+INSTANTIATE_TEST_SUITE_P(Seeds, RoadMaskTest, ::testing::Values(1, 42, -7),
+                         [](const ::testing::TestParamInfo<int>& run_info) {
+                           return run_info.param < 0 ? "SeedMinus" + std::to_string(-run_info.param)
+                                                 : "Seed" + std::to_string(run_info.param);
+                         });
 
 }  // namespace
 }  // namespace vxlforge

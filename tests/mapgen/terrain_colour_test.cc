@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 
+#include "base/cpu_features.h"
 #include "mapgen/shared_fields.h"
 
 namespace vxlforge {
@@ -71,10 +72,11 @@ TEST_F(ColourTerrainTest, ColumnTopZeroSelectsTheFloorRamp) {
 }
 
 TEST_F(ColourTerrainTest, EveryColumnIsColouredAsOnItsOwn) {
-  // The pass colours several columns at a time where the processor allows;
-  // each must come out as the one-column function gives it, for heights
-  // below, inside and above the ramp, gentle and steep slopes, and both
-  // kinds of column.
+  // The pass colours several columns at a time where the processor has
+  // AVX2, and one at a time with its plain kernel; both ways each column
+  // must come out as the one-column function gives it, for heights below,
+  // inside and above the ramp, gentle and steep slopes, and both kinds of
+  // column.
   std::mt19937 pick(11);
   std::uniform_real_distribution<float> step(-0.8f, 0.8f);
   std::uniform_real_distribution<float> jump(-8.0f, 45.0f);
@@ -89,15 +91,21 @@ TEST_F(ColourTerrainTest, EveryColumnIsColouredAsOnItsOwn) {
   for (int i = 0; i < MAP_COLUMNS; ++i) column_top[i] = pick() % 4 == 0 ? 0 : 1 + static_cast<int>(pick() % 30);
   for (int y = 0; y < MAP_Y; y += 7) height_field[field_index(9, y)] = 4.0f;   // the ramp's ends
   for (int y = 3; y < MAP_Y; y += 7) height_field[field_index(9, y)] = 32.0f;
-  colour_terrain(4, 32);
-  int wrong = 0;
-  for (int x = 0; x < MAP_X && wrong < 5; ++x) {
-    for (int y = 0; y < MAP_Y; ++y) {
-      const Colour expected = terrain_column_colour(
-          height_field[field_index(x, y)], height_field[field_index((x - 1) & 511, y)],
-          height_field[field_index(x, (y - 1) & 511)], column_top[column_index(x, y)] == 0, 4, 32);
-      if (voxel_colour(x, y, 0) != expected && ++wrong <= 5) {
-        ADD_FAILURE() << "column (" << x << ", " << y << ")";
+  for (const bool plain : {false, true}) {
+    clear_colours();
+    set_plain_kernels_only(plain);
+    colour_terrain(4, 32);
+    set_plain_kernels_only(false);
+    int wrong = 0;
+    for (int x = 0; x < MAP_X && wrong < 5; ++x) {
+      for (int y = 0; y < MAP_Y; ++y) {
+        const Colour expected = terrain_column_colour(
+            height_field[field_index(x, y)], height_field[field_index((x - 1) & 511, y)],
+            height_field[field_index(x, (y - 1) & 511)], column_top[column_index(x, y)] == 0, 4,
+            32);
+        if (voxel_colour(x, y, 0) != expected && ++wrong <= 5) {
+          ADD_FAILURE() << "column (" << x << ", " << y << ")" << (plain ? " plain" : " wide");
+        }
       }
     }
   }

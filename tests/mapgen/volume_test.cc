@@ -55,7 +55,7 @@ TEST_F(VolumeTest, VoxeliseTruncatesAndClampsHeights) {
                         {511, 0, 61.99f, 61}, {0, 511, 62.0f, 62}};
   for (const Case& c : cases) height_field[field_index(c.x, c.y)] = c.height;
   set_column_colour(0, 0, kGreen);
-  voxelise();
+  voxelise_rows(0, MAP_X);
   for (const Case& c : cases) {
     EXPECT_EQ(column_top[column_index(c.x, c.y)], c.top) << c.height;
     EXPECT_TRUE(solid_up_to(c.x, c.y, c.top)) << c.height;
@@ -67,7 +67,7 @@ TEST_F(VolumeTest, VoxeliseTruncatesAndClampsHeights) {
 
 TEST_F(VolumeTest, FillColumnSetsColourAndSolidity) {
   height_field[field_index(4, 4)] = 20.0f;
-  voxelise();
+  voxelise_rows(0, MAP_X);
   fill_column(4, 4, 10, 9, kGreen);
   EXPECT_TRUE(solid_up_to(4, 4, 20)) << "an empty span changes nothing";
   EXPECT_EQ(voxel_colour(4, 4, 9), 0u);

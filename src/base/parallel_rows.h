@@ -1,5 +1,5 @@
-#ifndef VXLFORGE_RANDOM_PARALLEL_ROWS_H_
-#define VXLFORGE_RANDOM_PARALLEL_ROWS_H_
+#ifndef VXLFORGE_BASE_PARALLEL_ROWS_H_
+#define VXLFORGE_BASE_PARALLEL_ROWS_H_
 
 #include <functional>
 
@@ -38,4 +38,4 @@ void for_pieces_in_order(int pieces, int window, const std::function<void(int, i
 
 }  // namespace vxlforge
 
-#endif  // VXLFORGE_RANDOM_PARALLEL_ROWS_H_
+#endif  // VXLFORGE_BASE_PARALLEL_ROWS_H_

@@ -1,4 +1,4 @@
-#include "mapgen/huge_pages.h"
+#include "base/huge_pages.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -9,11 +9,13 @@
 
 namespace vxlforge {
 
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
 namespace {
 
 [[maybe_unused]] std::uintptr_t round_down(std::uintptr_t value, std::size_t unit) { return value / unit * unit; }
 
 }  // namespace
+#endif
 
 void advise_huge_pages(std::span<const FixedArray> arrays) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)

@@ -1,4 +1,4 @@
-#include "random/parallel_rows.h"
+#include "base/parallel_rows.h"
 
 #include <gtest/gtest.h>
 

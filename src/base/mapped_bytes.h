@@ -1,5 +1,5 @@
-#ifndef VXLFORGE_VXL_MAPPED_BYTES_H_
-#define VXLFORGE_VXL_MAPPED_BYTES_H_
+#ifndef VXLFORGE_BASE_MAPPED_BYTES_H_
+#define VXLFORGE_BASE_MAPPED_BYTES_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -27,4 +27,4 @@ class MappedBytes {
 
 }  // namespace vxlforge
 
-#endif  // VXLFORGE_VXL_MAPPED_BYTES_H_
+#endif  // VXLFORGE_BASE_MAPPED_BYTES_H_

@@ -1,4 +1,4 @@
-#include "mapgen/huge_pages.h"
+#include "base/huge_pages.h"
 
 #include <sys/mman.h>
 

@@ -1,4 +1,4 @@
-#include "vxl/mapped_bytes.h"
+#include "base/mapped_bytes.h"
 
 #include <new>
 

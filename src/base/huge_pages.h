@@ -1,5 +1,5 @@
-#ifndef VXLFORGE_MAPGEN_HUGE_PAGES_H_
-#define VXLFORGE_MAPGEN_HUGE_PAGES_H_
+#ifndef VXLFORGE_BASE_HUGE_PAGES_H_
+#define VXLFORGE_BASE_HUGE_PAGES_H_
 
 #include <cstddef>
 #include <span>
@@ -13,12 +13,14 @@ namespace vxlforge {
 // The size of a huge page where the system offers them.
 constexpr std::size_t kHugePageSize = std::size_t{2} << 20;
 
-// The alignment that starts an array on a huge page. Windows executables
-// align their data to at most 8 KiB, and get no huge-page advice there.
-#if defined(_WIN32)
-constexpr std::size_t kHugePageAlignment = 64;
+// Starts a fixed array on a huge page, so that it fills whole ones, where
+// the system offers huge pages. Elsewhere it is nothing: there they bring
+// nothing, and a Windows executable cannot align a variable to more than
+// 8 KiB.
+#if defined(__linux__)
+#define VXLFORGE_HUGE_PAGE_ALIGNED alignas(::vxlforge::kHugePageSize)
 #else
-constexpr std::size_t kHugePageAlignment = kHugePageSize;
+#define VXLFORGE_HUGE_PAGE_ALIGNED
 #endif
 
 // Where one of the process's fixed arrays lies.
@@ -38,4 +40,4 @@ void advise_huge_pages(std::span<const FixedArray> arrays);
 
 }  // namespace vxlforge
 
-#endif  // VXLFORGE_MAPGEN_HUGE_PAGES_H_
+#endif  // VXLFORGE_BASE_HUGE_PAGES_H_
