@@ -21,6 +21,7 @@
 #include <io.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -286,24 +287,38 @@ bool write_file_replacing(const char* path, const void* data, std::size_t size,
   return file.finish(reason);
 }
 
+// The volume and the file's number on it. FileIdInfo needs no access
+// right, so it also answers for a standard output opened for writing only
+// (as a shell's redirection is); older systems only have the other call.
+bool file_identity(HANDLE file, FILE_ID_INFO* id) {
+  if (GetFileInformationByHandleEx(file, FileIdInfo, id, sizeof(*id))) return true;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file, &info)) return false;
+  *id = FILE_ID_INFO{};
+  id->VolumeSerialNumber = info.dwVolumeSerialNumber;
+  const std::uint64_t index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  std::memcpy(id->FileId.Identifier, &index, sizeof(index));
+  return true;
+}
+
 // Only files on a disk are compared: a console, a pipe or a device has no
-// file index to tell it by.
+// file number to tell it by.
 bool names_open_file(const char* path, int fd) {
   std::wstring wide_path;
   if (!to_wide(path, &wide_path) || wide_path.rfind(L"\\\\.\\", 0) == 0) return false;
   const HANDLE open_file = handle_of(fd);
   if (open_file == INVALID_HANDLE_VALUE || GetFileType(open_file) != FILE_TYPE_DISK) return false;
-  const HANDLE named = CreateFileW(wide_path.c_str(), FILE_READ_ATTRIBUTES,
+  const HANDLE named = CreateFileW(wide_path.c_str(), 0,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (named == INVALID_HANDLE_VALUE) return false;
-  BY_HANDLE_FILE_INFORMATION a{};
-  BY_HANDLE_FILE_INFORMATION b{};
-  const bool same = GetFileType(named) == FILE_TYPE_DISK &&
-                    GetFileInformationByHandle(named, &a) &&
-                    GetFileInformationByHandle(open_file, &b) &&
-                    a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-                    a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+  FILE_ID_INFO a{};
+  FILE_ID_INFO b{};
+  const bool same = GetFileType(named) == FILE_TYPE_DISK && file_identity(named, &a) &&
+                    file_identity(open_file, &b) &&
+                    a.VolumeSerialNumber == b.VolumeSerialNumber &&
+                    std::memcmp(a.FileId.Identifier, b.FileId.Identifier,
+                                sizeof(a.FileId.Identifier)) == 0;
   CloseHandle(named);
   return same;
 }

@@ -241,6 +241,11 @@ TEST_F(FileOutputWin32, TellsWhetherAPathNamesAnOpenFile) {
   EXPECT_FALSE(names_open_file(path("missing.vxl").c_str(), fd));
   EXPECT_FALSE(names_open_file("NUL", fd));
   _close(fd);
+  // A handle opened for writing only, as a shell's redirection is.
+  const int writer = _wopen((folder_ / "open.vxl").wstring().c_str(), _O_WRONLY | _O_APPEND | _O_BINARY);
+  ASSERT_GE(writer, 0);
+  EXPECT_TRUE(names_open_file(path("open.vxl").c_str(), writer));
+  _close(writer);
   const int nul = _open("NUL", _O_WRONLY);
   ASSERT_GE(nul, 0);
   EXPECT_FALSE(names_open_file("NUL", nul));  // a device has no file index
