@@ -1,9 +1,5 @@
 #include "driver/run.h"
 
-#include <pthread.h>
-#include <signal.h>
-
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +10,7 @@
 #include "driver/generate_map.h"
 #include "driver/growable_array.h"
 #include "driver/options.h"
+#include "driver/print_message.h"
 #include "driver/seed_text.h"
 #include "mapgen/start_regions.h"
 #include "random/rng.h"
@@ -45,36 +42,12 @@ std::int32_t clock_seed() {
 // Where the two messages go: standard output, unless the map goes there
 // too (-o /dev/stdout, or the FIFO or file that standard output is), where
 // they would land among the map's bytes; then standard error, unless the
-// map goes there as well, and then nowhere.
+// map goes there as well, and then nowhere. On Windows only files on a disk
+// are told apart this way (see names_open_file).
 FILE* message_stream(const char* output_path) {
   if (!names_open_file(output_path, 1)) return stdout;
   if (!names_open_file(output_path, 2)) return stderr;
   return nullptr;
-}
-
-// Prints a message and pushes it out at once, ahead of the long generation
-// and of any map bytes on the same stream. The map is the product, so a
-// stream that cannot take the message (a full disk, a pipe whose reader
-// has gone) changes nothing: SIGPIPE is held back meanwhile, so that the
-// write merely fails, and the signal it raised is taken away.
-__attribute__((format(printf, 2, 3))) void print_message(FILE* stream, const char* format, ...) {
-  if (stream == nullptr) return;
-  sigset_t pipe_signal;
-  sigemptyset(&pipe_signal);
-  sigaddset(&pipe_signal, SIGPIPE);
-  sigset_t previous;
-  pthread_sigmask(SIG_BLOCK, &pipe_signal, &previous);
-  std::va_list args;
-  va_start(args, format);
-  std::vfprintf(stream, format, args);
-  va_end(args);
-  std::fflush(stream);
-  if (std::ferror(stream)) {
-    const timespec no_wait = {0, 0};
-    sigtimedwait(&pipe_signal, nullptr, &no_wait);
-    std::clearerr(stream);
-  }
-  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 // Applies the options in command-line order, later ones overriding earlier

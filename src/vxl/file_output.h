@@ -80,7 +80,10 @@ bool write_file_replacing(const char* path, const void* data, std::size_t size,
 
 // True when `path` names the file that descriptor `fd` has open (the same
 // device and inode, after following links), as /dev/stdout does for
-// descriptor 1, or a FIFO does for the pipe it was opened as.
+// descriptor 1, or a FIFO does for the pipe it was opened as. On Windows
+// only files on a disk compare (volume serial number and file number); a
+// console, pipe or device is never the same. (Under wine a standard output
+// that a Unix shell redirected reports no volume, so it never compares.)
 bool names_open_file(const char* path, int fd);
 
 }  // namespace vxlforge

@@ -6,12 +6,12 @@
 //
 // Error codes kept in error_ are the system's (GetLastError), and finish
 // gives the system's message for the first one. The descriptor fd_ is a C
-// runtime descriptor that owns the file's handle.
+// runtime descriptor that owns the file's handle; target_ and temporary_
+// hold UTF-8 names.
 //
-// Ctrl-C, Ctrl-Break and closing the console end the process on another
-// thread. A handler marks every temporary file still being written for
-// deletion, which the system carries out when the process's handles close,
-// and ends the process as the system would, with STATUS_CONTROL_C_EXIT.
+// Ctrl-C, Ctrl-Break and closing the console remove the temporary file
+// through signal_cleanup.h; the file is opened with FILE_SHARE_DELETE so
+// that the handler can delete it while it is still open.
 
 #include "vxl/file_output.h"
 
@@ -21,62 +21,15 @@
 #include <io.h>
 
 #include <cstdint>
-#include <mutex>
+#include <cstring>
 #include <string>
 #include <vector>
+
+#include "vxl/signal_cleanup.h"
 
 namespace vxlforge {
 
 namespace {
-
-// A temporary file that is not yet in place. The wide names and the handle
-// live here rather than in the object, so that the Ctrl-C handler can reach
-// them.
-struct PendingFile {
-  const ReplacingFile* owner;
-  HANDLE handle;  // INVALID_HANDLE_VALUE once closed
-  std::wstring temporary;
-  std::wstring target;
-};
-
-std::mutex pending_mutex;
-std::vector<PendingFile> pending_files;
-bool handler_installed = false;
-
-PendingFile* find_pending(const ReplacingFile* owner) {
-  for (PendingFile& file : pending_files) {
-    if (file.owner == owner) return &file;
-  }
-  return nullptr;
-}
-
-void forget_pending(const ReplacingFile* owner) {
-  for (auto it = pending_files.begin(); it != pending_files.end(); ++it) {
-    if (it->owner == owner) {
-      pending_files.erase(it);
-      return;
-    }
-  }
-}
-
-BOOL WINAPI on_console_stop(DWORD /*event*/) {
-  // Taken and never given back: from here on no temporary file can be
-  // renamed into place, and the process is about to end.
-  pending_mutex.lock();
-  for (const PendingFile& file : pending_files) {
-    if (file.handle != INVALID_HANDLE_VALUE) {
-      FILE_DISPOSITION_INFO dispose{};
-      dispose.DeleteFile = TRUE;
-      SetFileInformationByHandle(file.handle, FileDispositionInfo, &dispose, sizeof(dispose));
-    } else {
-      DeleteFileW(file.temporary.c_str());
-    }
-  }
-  // What the system's own handler does, said here so that every way of
-  // running the program (also under emulation) ends with this status.
-  ExitProcess(static_cast<UINT>(STATUS_CONTROL_C_EXIT));
-  return FALSE;
-}
 
 bool to_wide(const char* text, std::wstring* out) {
   const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
@@ -196,8 +149,8 @@ HANDLE create_temporary(const std::wstring& target, std::wstring* name, int* err
   for (int attempt = 0; attempt < 1000; ++attempt) {
     *name = prefix + std::to_wstring(GetTickCount64() % 1000000) + L"-" +
             std::to_wstring(++counter);
-    // DELETE access lets the Ctrl-C handler mark the file for deletion.
-    const HANDLE file = CreateFileW(name->c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+    // Shared for deletion only, so that the Ctrl-C handler can remove it.
+    const HANDLE file = CreateFileW(name->c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) return file;
     const DWORD reason = GetLastError();
@@ -229,27 +182,28 @@ bool ReplacingFile::open(const char* path) {
   if (kind == PathKind::kFile && read_only) return fail(ERROR_ACCESS_DENIED);
 
   HANDLE file = INVALID_HANDLE_VALUE;
-  std::wstring temporary;
   if (kind == PathKind::kOther) {
+    kind_ = Kind::kInPlace;
     file = CreateFileW(wide_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return fail(static_cast<int>(GetLastError()));
   } else {
-    file = create_temporary(target, &temporary, &error);
-    if (file == INVALID_HANDLE_VALUE) return fail(error);
+    kind_ = Kind::kNamed;
+    std::wstring temporary;
+    {
+      // Made and recorded together, so that Ctrl-C removes it in any case.
+      HeldSignals held;
+      file = create_temporary(target, &temporary, &error);
+      if (file == INVALID_HANDLE_VALUE) return fail(error);
+      temporary_ = to_utf8(temporary);
+      cleanup_handle_ = remove_on_signal(temporary_.c_str());
+    }
+    target_ = to_utf8(target);
   }
   fd_ = _open_osfhandle(reinterpret_cast<std::intptr_t>(file), _O_WRONLY | _O_BINARY);
   if (fd_ < 0) {
     CloseHandle(file);
-    if (!temporary.empty()) DeleteFileW(temporary.c_str());
     return fail(ERROR_TOO_MANY_OPEN_FILES);
-  }
-  if (!temporary.empty()) {
-    temporary_ = to_utf8(temporary);
-    target_ = to_utf8(target);
-    std::lock_guard<std::mutex> lock(pending_mutex);
-    pending_files.push_back(PendingFile{this, file, temporary, target});
-    if (!handler_installed) handler_installed = SetConsoleCtrlHandler(on_console_stop, TRUE) != 0;
   }
   return true;
 }
@@ -273,32 +227,32 @@ bool ReplacingFile::append(const void* data, std::size_t size) {
 
 bool ReplacingFile::finish(std::string* reason) {
   if (error_ == 0 && fd_ < 0) fail(ERROR_INVALID_HANDLE);
-  if (error_ == 0 && !temporary_.empty() && !FlushFileBuffers(handle_of(fd_))) {
+  if (error_ == 0 && kind_ == Kind::kNamed && !FlushFileBuffers(handle_of(fd_))) {
     fail(static_cast<int>(GetLastError()));
   }
   if (error_ == 0) {
-    int error = 0;
-    {
-      // Ctrl-C waits from the close to the move: it would otherwise find a
-      // file it can neither mark nor be sure is still there.
-      std::lock_guard<std::mutex> lock(pending_mutex);
-      PendingFile* pending = find_pending(this);
-      if (pending != nullptr) pending->handle = INVALID_HANDLE_VALUE;
-      const int fd = fd_;
-      fd_ = -1;
-      if (_close(fd) != 0) {
-        error = ERROR_WRITE_FAULT;
-      } else if (pending != nullptr) {
-        if (!MoveFileExW(pending->temporary.c_str(), pending->target.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-          error = static_cast<int>(GetLastError());
-        } else {
-          forget_pending(this);
-          temporary_.clear();
-        }
+    const int fd = fd_;
+    fd_ = -1;
+    if (_close(fd) != 0) fail(ERROR_WRITE_FAULT);
+  }
+  if (error_ == 0 && kind_ == Kind::kNamed) {
+    std::wstring temporary;
+    std::wstring target;
+    if (!to_wide(temporary_.c_str(), &temporary) || !to_wide(target_.c_str(), &target)) {
+      fail(ERROR_NO_UNICODE_TRANSLATION);
+    } else {
+      // Moved and forgotten together: Ctrl-C finds the file under one of
+      // its names, never half-way.
+      HeldSignals held;
+      if (!MoveFileExW(temporary.c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        fail(static_cast<int>(GetLastError()));
+      } else {
+        temporary_.clear();
+        forget_on_signal(cleanup_handle_);
+        cleanup_handle_ = -1;
       }
     }
-    if (error != 0) fail(error);
   }
   if (error_ != 0) {
     *reason = system_message(error_);
@@ -314,14 +268,16 @@ bool ReplacingFile::fail(int error) {
 }
 
 void ReplacingFile::discard() {
-  std::lock_guard<std::mutex> lock(pending_mutex);
   if (fd_ >= 0) _close(fd_);
   fd_ = -1;
-  if (PendingFile* pending = find_pending(this)) {
-    DeleteFileW(pending->temporary.c_str());
-    forget_pending(this);
+  if (!temporary_.empty()) {
+    std::wstring temporary;
+    HeldSignals held;
+    if (to_wide(temporary_.c_str(), &temporary)) DeleteFileW(temporary.c_str());
+    forget_on_signal(cleanup_handle_);
   }
   temporary_.clear();
+  cleanup_handle_ = -1;
 }
 
 bool write_file_replacing(const char* path, const void* data, std::size_t size,
@@ -329,6 +285,42 @@ bool write_file_replacing(const char* path, const void* data, std::size_t size,
   ReplacingFile file;
   if (file.open(path)) file.append(data, size);
   return file.finish(reason);
+}
+
+// The volume and the file's number on it. FileIdInfo needs no access
+// right, so it also answers for a standard output opened for writing only
+// (as a shell's redirection is); older systems only have the other call.
+bool file_identity(HANDLE file, FILE_ID_INFO* id) {
+  if (GetFileInformationByHandleEx(file, FileIdInfo, id, sizeof(*id))) return true;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file, &info)) return false;
+  *id = FILE_ID_INFO{};
+  id->VolumeSerialNumber = info.dwVolumeSerialNumber;
+  const std::uint64_t index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  std::memcpy(id->FileId.Identifier, &index, sizeof(index));
+  return true;
+}
+
+// Only files on a disk are compared: a console, a pipe or a device has no
+// file number to tell it by.
+bool names_open_file(const char* path, int fd) {
+  std::wstring wide_path;
+  if (!to_wide(path, &wide_path) || wide_path.rfind(L"\\\\.\\", 0) == 0) return false;
+  const HANDLE open_file = handle_of(fd);
+  if (open_file == INVALID_HANDLE_VALUE || GetFileType(open_file) != FILE_TYPE_DISK) return false;
+  const HANDLE named = CreateFileW(wide_path.c_str(), 0,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (named == INVALID_HANDLE_VALUE) return false;
+  FILE_ID_INFO a{};
+  FILE_ID_INFO b{};
+  const bool same = GetFileType(named) == FILE_TYPE_DISK && file_identity(named, &a) &&
+                    file_identity(open_file, &b) &&
+                    a.VolumeSerialNumber == b.VolumeSerialNumber &&
+                    std::memcmp(a.FileId.Identifier, b.FileId.Identifier,
+                                sizeof(a.FileId.Identifier)) == 0;
+  CloseHandle(named);
+  return same;
 }
 
 }  // namespace vxlforge

@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#if defined(_WIN32)
+#include <io.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -13,6 +16,18 @@
 namespace vxlforge {
 
 namespace {
+
+#if defined(_WIN32)
+// Bytes as they are: no line-end translation, and standard input too.
+constexpr int kOpenFlags = O_RDONLY | O_BINARY;
+int standard_input_fd() {
+  _setmode(0, _O_BINARY);
+  return 0;
+}
+#else
+constexpr int kOpenFlags = O_RDONLY | O_CLOEXEC;
+int standard_input_fd() { return 0; }
+#endif
 
 constexpr std::size_t kFirstChunk = std::size_t{1} << 20;
 
@@ -60,7 +75,7 @@ MapRead read_bounded(int fd, std::size_t expected, std::vector<std::uint8_t>* by
 MapRead read_map_input(const std::string& path, std::vector<std::uint8_t>* bytes,
                        std::string* reason) {
   const bool standard_input = path == "-";
-  const int fd = standard_input ? 0 : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = standard_input ? standard_input_fd() : open(path.c_str(), kOpenFlags);
   if (fd < 0) {
     *reason = std::strerror(errno);
     return MapRead::kUnreadable;
