@@ -6,7 +6,9 @@
 #include <ctime>
 #include <string>
 
+#include "base/file_output.h"
 #include "base/parallel_rows.h"
+#include "base/signal_cleanup.h"
 #include "driver/generate_map.h"
 #include "driver/growable_array.h"
 #include "driver/options.h"
@@ -14,8 +16,6 @@
 #include "driver/seed_text.h"
 #include "mapgen/start_regions.h"
 #include "random/rng.h"
-#include "vxl/file_output.h"
-#include "vxl/signal_cleanup.h"
 #include "vxl/vxl_writer.h"
 
 namespace vxlforge {

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#include "base/file_output.h"
 #include "base/mapped_bytes.h"
 #include "base/parallel_rows.h"
 #include "mapgen/volume.h"
-#include "vxl/file_output.h"
 
 namespace vxlforge {
 

@@ -6,7 +6,7 @@
 #include <new>
 #include <vector>
 
-#include "vxl/file_output.h"
+#include "base/file_output.h"
 #include "vxl/map_reader.h"
 #include "vxlinspect/inspect.h"
 #include "vxlinspect/map_page.h"

@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "vxl/file_output.h"
+#include "base/file_output.h"
 #include "vxl/map_input.h"
 #include "vxlinspect/command_line.h"
+#include "vxlinspect/html_command.h"
 #include "vxlinspect/map_diff.h"
 #include "vxlinspect/map_preview.h"
-#include "vxlinspect/html_command.h"
 #include "vxlinspect/sheet_command.h"
 #include "vxlinspect/standard_output.h"
 #include "vxlinspect/stats_command.h"

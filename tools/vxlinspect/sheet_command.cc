@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "vxl/file_output.h"
+#include "base/file_output.h"
 #include "vxlinspect/html_command.h"
 #include "vxlinspect/inspect.h"
 #include "vxlinspect/page_encoding.h"

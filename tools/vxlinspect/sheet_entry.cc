@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "vxl/file_output.h"
+#include "base/file_output.h"
 #include "vxl/map_input.h"
 #include "vxl/map_reader.h"
 #include "vxlinspect/inspect.h"

@@ -1,4 +1,4 @@
-#include "vxl/file_output.h"
+#include "base/file_output.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,5 +1,5 @@
-#ifndef VXLFORGE_VXL_FILE_OUTPUT_H_
-#define VXLFORGE_VXL_FILE_OUTPUT_H_
+#ifndef VXLFORGE_BASE_FILE_OUTPUT_H_
+#define VXLFORGE_BASE_FILE_OUTPUT_H_
 
 #include <sys/types.h>
 
@@ -88,4 +88,4 @@ bool names_open_file(const char* path, int fd);
 
 }  // namespace vxlforge
 
-#endif  // VXLFORGE_VXL_FILE_OUTPUT_H_
+#endif  // VXLFORGE_BASE_FILE_OUTPUT_H_

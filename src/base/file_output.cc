@@ -1,4 +1,4 @@
-#include "vxl/file_output.h"
+#include "base/file_output.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "vxl/signal_cleanup.h"
+#include "base/signal_cleanup.h"
 
 namespace vxlforge {
 

@@ -3,7 +3,7 @@
 // a lock that the handler takes too: a held step finishes before any file
 // is removed, and once the handler has the lock nothing more is renamed.
 
-#include "vxl/signal_cleanup.h"
+#include "base/signal_cleanup.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
-#ifndef VXLFORGE_VXL_SIGNAL_CLEANUP_H_
-#define VXLFORGE_VXL_SIGNAL_CLEANUP_H_
+#ifndef VXLFORGE_BASE_SIGNAL_CLEANUP_H_
+#define VXLFORGE_BASE_SIGNAL_CLEANUP_H_
 
 #if !defined(_WIN32)
 #include <signal.h>
@@ -53,4 +53,4 @@ void forget_on_signal(int handle);
 
 }  // namespace vxlforge
 
-#endif  // VXLFORGE_VXL_SIGNAL_CLEANUP_H_
+#endif  // VXLFORGE_BASE_SIGNAL_CLEANUP_H_

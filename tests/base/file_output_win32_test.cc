@@ -13,8 +13,8 @@
 #include <iterator>
 #include <string>
 
-#include "vxl/file_output.h"
-#include "vxl/signal_cleanup.h"
+#include "base/file_output.h"
+#include "base/signal_cleanup.h"
 
 namespace vxlforge {
 namespace {

@@ -13,7 +13,7 @@
 // through signal_cleanup.h; the file is opened with FILE_SHARE_DELETE so
 // that the handler can delete it while it is still open.
 
-#include "vxl/file_output.h"
+#include "base/file_output.h"
 
 #include <windows.h>
 
@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "vxl/signal_cleanup.h"
+#include "base/signal_cleanup.h"
 
 namespace vxlforge {
 

@@ -1,4 +1,4 @@
-#include "vxl/signal_cleanup.h"
+#include "base/signal_cleanup.h"
 
 #include <limits.h>
 #include <pthread.h>
