@@ -5,9 +5,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
-#include <exception>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -26,23 +23,14 @@ std::string to_utf8(const wchar_t* text) {
 
 }  // namespace
 
-// Nothing escapes, as in main.cc: running out of memory (or a thread that
-// cannot start) ends the run with one line and status 1, after the
-// unwinding has removed any temporary file.
+// Nothing escapes, as on POSIX: see run_catching.
 int wmain(int argc, wchar_t** argv) {
-  try {
+  return vxlforge::run_catching([&] {
     std::vector<std::string> words;
     std::vector<char*> pointers;
     for (int i = 0; i < argc; ++i) words.push_back(to_utf8(argv[i]));
     for (std::string& word : words) pointers.push_back(word.data());
     pointers.push_back(nullptr);
     return vxlforge::run_program(argc, pointers.data());
-  } catch (const std::bad_alloc&) {
-    std::fputs("vxlforge: out of memory; no map written\n", stderr);
-  } catch (const std::exception& e) {  // std::system_error among them
-    std::fprintf(stderr, "vxlforge: %s; no map written\n", e.what());
-  } catch (...) {
-    std::fputs("vxlforge: internal error; no map written\n", stderr);
-  }
-  return 1;
+  });
 }

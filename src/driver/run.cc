@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <exception>
+#include <new>
 #include <string>
 
 #include "base/file_output.h"
@@ -122,6 +124,19 @@ int run_program(int argc, char** argv) {
   void* list = options;
   array_free_all(&list);  // the output path pointed into it
   return status;
+}
+
+int run_catching(const std::function<int()>& body) {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    std::fputs("vxlforge: out of memory; no map written\n", stderr);
+  } catch (const std::exception& e) {  // std::system_error among them
+    std::fprintf(stderr, "vxlforge: %s; no map written\n", e.what());
+  } catch (...) {
+    std::fputs("vxlforge: internal error; no map written\n", stderr);
+  }
+  return 1;
 }
 
 }  // namespace vxlforge

@@ -1,6 +1,8 @@
 #ifndef VXLFORGE_DRIVER_RUN_H_
 #define VXLFORGE_DRIVER_RUN_H_
 
+#include <functional>
+
 namespace vxlforge {
 
 // Where the map goes when -o is not given.
@@ -16,6 +18,13 @@ constexpr const char* DEFAULT_OUTPUT_PATH =
 // -o lacks its value. Running out of memory elsewhere throws std::bad_alloc
 // (main reports it), with no temporary file left.
 int run_program(int argc, char** argv);
+
+// Runs `body` (an entry point's work) and returns its status; an exception
+// that escapes it, running out of memory or a thread that cannot start,
+// ends in one line on standard error and status 1 instead, after the
+// unwinding has removed any temporary file, so that an earlier map at the
+// path stays as it was.
+int run_catching(const std::function<int()>& body);
 
 }  // namespace vxlforge
 
