@@ -30,6 +30,7 @@
 
 namespace {
 
+using vxlforge::testing::files_in;
 using vxlforge::testing::Process;
 using vxlforge::testing::ProcessOptions;
 using vxlforge::testing::ProcessResult;
@@ -47,18 +48,6 @@ std::string reference_file_digest(std::int32_t seed) {
 
 std::string digest(const std::string& bytes) {
   return vxlforge::testing::sha256_hex(bytes.data(), bytes.size());
-}
-
-std::set<std::string> files_in(const std::string& folder) {
-  std::set<std::string> names;
-  DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) return {"(cannot list)"};
-  while (dirent* e = readdir(dir)) {
-    const std::string name = e->d_name;
-    if (name != "." && name != "..") names.insert(name);
-  }
-  closedir(dir);
-  return names;
 }
 
 std::string messages(const std::string& path, int seed) {

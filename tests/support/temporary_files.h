@@ -3,11 +3,27 @@
 
 #include <dirent.h>
 
+#include <set>
 #include <string>
 
 #include "support/process.h"
 
 namespace vxlforge::testing {
+
+// The names in `folder`, "." and ".." aside; {"(cannot list)"} when it
+// cannot be read.
+inline std::set<std::string> files_in(const std::string& folder) {
+  std::set<std::string> names;
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return {"(cannot list)"};
+  while (dirent* e = readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name != "." && name != "..") names.insert(name);
+  }
+  closedir(dir);
+  return names;
+}
+
 
 // Whether the running program has a temporary file for a file in `folder`
 // right now: a hidden ".vxlforge-partial-*" file there when `named`, else

@@ -1,7 +1,6 @@
 // `vxlinspect html` and `vxlinspect sheet` run as processes on small
 // hand-made maps: what they write, where, and how they fail.
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "support/process.h"
 #include "support/read_file.h"
 #include "vxl/map_reader.h"
 #include "vxlinspect/sheet_entry.h"
@@ -52,12 +52,15 @@ class PageCommandsTest : public ::testing::Test {
     return path;
   }
 
-  int run(const std::string& args, std::string* err = nullptr) {
-    const std::string err_path = work_ + "/stderr";
-    const std::string command = "'" VXLINSPECT_BINARY "' " + args + " >/dev/null 2>'" + err_path + "'";
-    const int raw = std::system(command.c_str());
-    if (err != nullptr) *err = testing::read_file(err_path);
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  // Runs vxlinspect with `args`, standard input from `input` ("": none);
+  // returns its status and puts its standard error in `err`.
+  static int run(const std::vector<std::string>& args, std::string* err = nullptr,
+                 const std::string& input = "") {
+    testing::ProcessOptions options;
+    options.stdin_path = input;
+    const testing::ProcessResult r = testing::run_process(testing::vxlinspect_binary(), args, options);
+    if (err != nullptr) *err = r.err;
+    return r.status;
   }
 
   // The rows the sheet's index holds, as JSON.
@@ -81,27 +84,27 @@ class PageCommandsTest : public ::testing::Test {
 TEST_F(PageCommandsTest, HtmlWritesOnePageAndLeavesTheOldOneWhenItCannot) {
   const std::string map = put("m.vxl", air_map(3));
   const std::string out = work_ + "/m.html";
-  ASSERT_EQ(run("html " + map + " " + out), 0);
+  ASSERT_EQ(run({"html", map, out}), 0);
   const std::string page = testing::read_file(out);
   EXPECT_EQ(page.rfind("<!doctype html>", 0), 0u);
   EXPECT_NE(page.find("<title>m.vxl - vxlinspect</title>"), std::string::npos);
   // Standard input works too, under a name that says so.
-  ASSERT_EQ(run("html - " + work_ + "/stdin.html <" + map), 0);
+  ASSERT_EQ(run({"html", "-", work_ + "/stdin.html"}, nullptr, map), 0);
   EXPECT_NE(testing::read_file(work_ + "/stdin.html").find("<title>standard input"),
             std::string::npos);
 
   Bytes cut = air_map(3);
   cut.resize(cut.size() - 1);
   std::string err;
-  EXPECT_EQ(run("html " + put("cut.vxl", cut) + " " + out, &err), 1);
+  EXPECT_EQ(run({"html", put("cut.vxl", cut), out}, &err), 1);
   EXPECT_NE(err.find("malformed: byte"), std::string::npos) << err;
-  EXPECT_EQ(run("html " + work_ + "/missing.vxl " + out, &err), 1);
+  EXPECT_EQ(run({"html", work_ + "/missing.vxl", out}, &err), 1);
   EXPECT_NE(err.find("cannot read"), std::string::npos) << err;
-  EXPECT_EQ(run("html " + map + " " + work_ + "/no/such/folder.html", &err), 1);
+  EXPECT_EQ(run({"html", map, work_ + "/no/such/folder.html"}, &err), 1);
   EXPECT_NE(err.find("cannot write"), std::string::npos) << err;
   EXPECT_EQ(testing::read_file(out), page) << "a failed run changed the page";
-  EXPECT_EQ(run("html " + map), 2);
-  EXPECT_EQ(run("html " + map + " a.html b.html"), 2);
+  EXPECT_EQ(run({"html", map}), 2);
+  EXPECT_EQ(run({"html", map, "a.html", "b.html"}), 2);
 }
 
 TEST_F(PageCommandsTest, SheetListsEveryMapInOrderWithPagesAndThumbnails) {
@@ -111,8 +114,8 @@ TEST_F(PageCommandsTest, SheetListsEveryMapInOrderWithPagesAndThumbnails) {
                                    put("z.vxl", air_map(3)), put("c d.vxl", air_map(4)),
                                    put("y.vxl", air_map(5))};
   const std::string outdir = work_ + "/sheet";
-  std::string args = "sheet " + outdir;
-  for (const std::string& m : maps) args += " '" + m + "'";
+  std::vector<std::string> args = {"sheet", outdir};
+  args.insert(args.end(), maps.begin(), maps.end());
   ASSERT_EQ(run(args), 0);
 
   const nlohmann::json rows = index_rows(outdir);
@@ -143,8 +146,8 @@ TEST_F(PageCommandsTest, SheetListsBrokenMapsAndFailsOnlyAtTheEnd) {
   cut.resize(100);
   const std::string outdir = work_ + "/sheet";
   std::string err;
-  EXPECT_EQ(run("sheet " + outdir + " " + put("good.vxl", air_map(1)) + " " + put("cut.vxl", cut) +
-                    " " + work_ + "/missing.vxl " + put("also.vxl", air_map(2)),
+  EXPECT_EQ(run({"sheet", outdir, put("good.vxl", air_map(1)), put("cut.vxl", cut),
+                 work_ + "/missing.vxl", put("also.vxl", air_map(2))},
                 &err),
             1);
   EXPECT_NE(err.find("cut.vxl: malformed"), std::string::npos) << err;
@@ -161,17 +164,17 @@ TEST_F(PageCommandsTest, SheetListsBrokenMapsAndFailsOnlyAtTheEnd) {
 
 TEST_F(PageCommandsTest, SheetNeedsAFolderItCanMakeAndAMap) {
   const std::string map = put("m.vxl", air_map(1));
-  EXPECT_EQ(run("sheet"), 2);
-  EXPECT_EQ(run("sheet " + work_ + "/out"), 2);
+  EXPECT_EQ(run({"sheet"}), 2);
+  EXPECT_EQ(run({"sheet", work_ + "/out"}), 2);
   std::string err;
-  EXPECT_EQ(run("sheet " + work_ + "/no/such/out " + map, &err), 1);
+  EXPECT_EQ(run({"sheet", work_ + "/no/such/out", map}, &err), 1);
   EXPECT_NE(err.find("cannot make folder"), std::string::npos) << err;
-  EXPECT_EQ(run("sheet " + map + " " + map, &err), 1) << "a file is in the way";
+  EXPECT_EQ(run({"sheet", map, map}, &err), 1) << "a file is in the way";
   EXPECT_NE(err.find("cannot make folder"), std::string::npos) << err;
   // An existing folder is used as it is.
   mkdir((work_ + "/there").c_str(), 0777);
-  EXPECT_EQ(run("sheet " + work_ + "/there " + map), 0);
-  EXPECT_EQ(run("sheet " + work_ + "/there " + map), 0);
+  EXPECT_EQ(run({"sheet", work_ + "/there", map}), 0);
+  EXPECT_EQ(run({"sheet", work_ + "/there", map}), 0);
 }
 
 TEST(SheetEntryTest, StemsAreSafeFileNamesAndNeverShared) {

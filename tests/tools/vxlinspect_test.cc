@@ -32,6 +32,7 @@ namespace vxlforge {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using testing::files_in;
 using testing::ProcessOptions;
 using testing::ProcessResult;
 
@@ -52,18 +53,6 @@ Bytes small_map(bool column_bottom, std::uint8_t fourth = 0x80) {
 }
 
 std::string text_of(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
-
-std::set<std::string> files_in(const std::string& folder) {
-  std::set<std::string> names;
-  DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) return {"(cannot list)"};
-  while (dirent* e = readdir(dir)) {
-    const std::string name = e->d_name;
-    if (name != "." && name != "..") names.insert(name);
-  }
-  closedir(dir);
-  return names;
-}
 
 // The first line of `text`, and whether the usage follows it.
 std::string first_line(const std::string& text) { return text.substr(0, text.find('\n')); }
