@@ -16,8 +16,8 @@
 //    half-written is left behind when it fails.
 //  - No exception escapes an entry point. What only exhaustion can cause
 //    (std::bad_alloc; std::system_error when no thread can start) is caught
-//    in main and becomes one line on standard error and exit status 1; the
-//    unwinding on the way removes any temporary file.
+//    at the entry point and becomes one line on standard error and exit
+//    status 1; the unwinding on the way removes any temporary file.
 
 namespace vxlforge {
 
