@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -53,14 +54,31 @@ class WorkerPool {
     finished_ += done;
     all_done_.wait(lock, [this] { return finished_ == slices_; });
     work_ = nullptr;
+    if (error_) {
+      std::exception_ptr error = error_;
+      error_ = nullptr;
+      failed_.store(false);
+      std::rethrow_exception(error);
+    }
   }
 
  private:
-  // Runs slices until none is left; returns how many this thread ran.
+  // Runs slices until none is left; returns how many this thread claimed.
+  // What a slice throws (running out of memory, say) would end the process
+  // from a worker thread: the first exception is kept, the slices after it
+  // are only counted, and run() rethrows it on the calling thread.
   int claim_slices() {
     int done = 0;
     for (int s = next_.fetch_add(1); s < slices_; s = next_.fetch_add(1)) {
-      (*work_)(s, s * rows_ / slices_, (s + 1) * rows_ / slices_);
+      if (!failed_.load()) {
+        try {
+          (*work_)(s, s * rows_ / slices_, (s + 1) * rows_ / slices_);
+        } catch (...) {
+          std::lock_guard<std::mutex> lock(mutex_);
+          if (!error_) error_ = std::current_exception();
+          failed_.store(true);
+        }
+      }
       ++done;
     }
     return done;
@@ -92,6 +110,8 @@ class WorkerPool {
   int slices_ = 0;
   std::atomic<int> next_{0};
   int finished_ = 0;
+  std::exception_ptr error_;  // the batch's first exception, under mutex_
+  std::atomic<bool> failed_{false};
   long batch_ = 0;
   bool stopping_ = false;
 };
@@ -128,53 +148,66 @@ void for_pieces_in_order(int pieces, int window, const std::function<void(int, i
   std::vector<std::atomic<bool>> produced(static_cast<std::size_t>(std::max(pieces, 0)));
   std::mutex consuming;
   std::atomic<int> next_to_consume{0};  // written only under `consuming`
+  // Once a produce or consume throws, every thread stops waiting for pieces
+  // that will never come, and the first exception reaches the caller.
+  std::atomic<bool> failed{false};
+  std::exception_ptr error;
+  std::mutex error_mutex;
   const auto ready = [&](int piece) {
     return produced[static_cast<std::size_t>(piece)].load(std::memory_order_acquire);
   };
   const auto consume_ready = [&] {
     int next = next_to_consume.load();
-    while (next < pieces && ready(next)) {
+    while (next < pieces && ready(next) && !failed.load()) {
       consume(next);
       next_to_consume.store(++next, std::memory_order_release);
     }
   };
 
   for_row_slices(core_count(), core_count(), [&](int slot, int, int) {
-    for (;;) {
-      {
-        // Keeps the consumer going whenever no other thread is consuming.
-        std::unique_lock<std::mutex> lock(consuming, std::try_to_lock);
-        if (lock.owns_lock()) consume_ready();
-      }
-      int piece = next_to_produce.load();
-      if (piece >= pieces) break;
-      if (piece >= next_to_consume.load(std::memory_order_acquire) + window) {
-        // Too far ahead: consume what is ready, waiting for the lock (and
-        // so sleeping while a consume blocks on a slow pipe), or else let
-        // the threads producing the pieces before finish.
-        bool consumed = false;
+    try {
+      while (!failed.load()) {
         {
-          std::lock_guard<std::mutex> lock(consuming);
-          const int before = next_to_consume.load();
-          consume_ready();
-          consumed = next_to_consume.load() != before;
+          // Keeps the consumer going whenever no other thread is consuming.
+          std::unique_lock<std::mutex> lock(consuming, std::try_to_lock);
+          if (lock.owns_lock()) consume_ready();
         }
-        if (!consumed) std::this_thread::yield();
-        continue;
+        int piece = next_to_produce.load();
+        if (piece >= pieces) break;
+        if (piece >= next_to_consume.load(std::memory_order_acquire) + window) {
+          // Too far ahead: consume what is ready, waiting for the lock (and
+          // so sleeping while a consume blocks on a slow pipe), or else let
+          // the threads producing the pieces before finish.
+          bool consumed = false;
+          {
+            std::lock_guard<std::mutex> lock(consuming);
+            const int before = next_to_consume.load();
+            consume_ready();
+            consumed = next_to_consume.load() != before;
+          }
+          if (!consumed) std::this_thread::yield();
+          continue;
+        }
+        if (!next_to_produce.compare_exchange_weak(piece, piece + 1)) continue;
+        produce(piece, slot);
+        produced[static_cast<std::size_t>(piece)].store(true, std::memory_order_release);
       }
-      if (!next_to_produce.compare_exchange_weak(piece, piece + 1)) continue;
-      produce(piece, slot);
-      produced[static_cast<std::size_t>(piece)].store(true, std::memory_order_release);
-    }
-    // Nothing left to produce: the pieces still missing are being produced
-    // by other threads, which are busy, so waiting for them spins briefly.
-    // A consume that blocks (a slow pipe) makes the others sleep on the lock.
-    std::lock_guard<std::mutex> lock(consuming);
-    while (next_to_consume.load() < pieces) {
-      while (!ready(next_to_consume.load())) std::this_thread::yield();
-      consume_ready();
+      // Nothing left to produce: the pieces still missing are being
+      // produced by other threads, which are busy, so waiting for them
+      // spins briefly. A consume that blocks (a slow pipe) makes the others
+      // sleep on the lock.
+      std::lock_guard<std::mutex> lock(consuming);
+      while (next_to_consume.load() < pieces && !failed.load()) {
+        while (!ready(next_to_consume.load()) && !failed.load()) std::this_thread::yield();
+        consume_ready();
+      }
+    } catch (...) {
+      std::lock_guard<std::mutex> lock(error_mutex);
+      if (!error) error = std::current_exception();
+      failed.store(true);
     }
   });
+  if (error) std::rethrow_exception(error);
 }
 
 }  // namespace vxlforge

@@ -18,7 +18,9 @@ void start_workers();
 // that are started once per process and then wait for work, because
 // starting a thread for every call costs as much as a small fill. Only for
 // work whose rows are independent, so the result cannot depend on how the
-// slices are shared out.
+// slices are shared out. When a slice throws (running out of memory, say),
+// the slices not yet begun are skipped, and once the others are done the
+// first exception is rethrown on the calling thread.
 void for_row_slices(int rows, int slices, const std::function<void(int, int, int)>& work);
 
 // A pipeline of `pieces` parts whose production can run in parallel and
@@ -32,7 +34,9 @@ void for_row_slices(int rows, int slices, const std::function<void(int, int, int
 // produced only once piece k - window has been consumed, so no more than
 // `window` (>= 1) pieces are ever produced and not yet consumed: pieces can
 // take turns in `window` buffers, piece k using buffer k % window. Returns
-// when every piece is consumed.
+// when every piece is consumed. When a produce or consume throws, no
+// further piece is begun and the first exception is rethrown on the
+// calling thread once the others have stopped.
 void for_pieces_in_order(int pieces, int window, const std::function<void(int, int)>& produce,
                          const std::function<void(int)>& consume);
 

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <new>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -89,6 +91,43 @@ TEST(PiecesInOrderTest, AWindowBoundsThePiecesProducedAndNotYetConsumed) {
     EXPECT_EQ(order, expected) << "window " << window;
     EXPECT_LE(most.load(), window);
     EXPECT_GE(most.load(), 1);
+  }
+}
+
+// Running out of memory inside a slice or a piece must reach the caller,
+// where the program turns it into a message; on a worker thread it would
+// end the process. Whichever thread the failing slice lands on, the
+// exception comes back, nothing hangs, and the next batch runs normally.
+TEST(ParallelFailureTest, WhatASliceThrowsReachesTheCallerAndThePoolStaysUsable) {
+  for (int failing = 0; failing < 8; ++failing) {
+    EXPECT_THROW(for_row_slices(64, 8,
+                                [failing](int slice, int, int) {
+                                  if (slice == failing) throw std::bad_alloc();
+                                }),
+                 std::bad_alloc);
+  }
+  std::atomic<int> rows{0};
+  for_row_slices(64, 8, [&rows](int, int first, int last) { rows += last - first; });
+  EXPECT_EQ(rows.load(), 64);
+}
+
+TEST(ParallelFailureTest, WhatAPieceThrowsStopsThePipelineAndReachesTheCaller) {
+  for (int failing : {0, 5, 31}) {
+    std::atomic<int> consumed{0};
+    EXPECT_THROW(for_pieces_in_order(
+                     32, 2,
+                     [failing](int piece, int) {
+                       if (piece == failing) throw std::runtime_error("produce");
+                     },
+                     [&consumed](int) { ++consumed; }),
+                 std::runtime_error);
+    EXPECT_LE(consumed.load(), failing);
+    EXPECT_THROW(for_pieces_in_order(
+                     32, 2, [](int, int) {},
+                     [failing](int piece) {
+                       if (piece == failing) throw std::runtime_error("consume");
+                     }),
+                 std::runtime_error);
   }
 }
 
