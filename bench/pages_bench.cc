@@ -13,10 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/generate_map.h"
-#include "random/rng.h"
+#include "seed_map.h"
 #include "vxl/map_reader.h"
-#include "vxl/vxl_writer.h"
 #include "vxlinspect/map_page.h"
 #include "vxlinspect/map_preview.h"
 #include "vxlinspect/map_stats.h"
@@ -27,25 +25,8 @@
 namespace vxlforge {
 namespace {
 
-const std::vector<std::uint8_t>& map_file() {
-  static const std::vector<std::uint8_t> bytes = [] {
-    rng_seed(42);
-    generate_map();
-    std::vector<std::uint8_t> out;
-    encode_vxl(&out);
-    return out;
-  }();
-  return bytes;
-}
-
-const MapVoxels& map_voxels() {
-  static const std::unique_ptr<MapVoxels> voxels = [] {
-    auto v = std::make_unique<MapVoxels>();
-    if (!decode_map(map_file().data(), map_file().size(), v.get(), nullptr, nullptr)) std::abort();
-    return v;
-  }();
-  return *voxels;
-}
+using bench::map_file;
+using bench::map_voxels;
 
 void BM_DeflateMapForPage(benchmark::State& state) {
   const std::vector<std::uint8_t>& bytes = map_file();
