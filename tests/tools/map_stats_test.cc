@@ -25,6 +25,7 @@
 #include "support/process.h"
 #include "support/read_file.h"
 #include "support/reference_digests.h"
+#include "support/scratch_folder.h"
 #include "support/sha256.h"
 #include "vxl/map_reader.h"
 #include "vxl/vxl_writer.h"
@@ -313,20 +314,13 @@ TEST(MapStatsGeneratedTest, FiguresMatchACountOverTheVolume) {
 }
 
 // The command as a user runs it.
-class StatsCommandTest : public ::testing::Test {
+class StatsCommandTest : public testing::ScratchFolderTest {
  protected:
   struct Outcome {
     int status = -1;
     std::string out;
     std::string err;
   };
-
-  void SetUp() override {
-    char work[] = "/tmp/vxlinspect-stats-XXXXXX";
-    ASSERT_NE(mkdtemp(work), nullptr);
-    work_ = work;
-  }
-  void TearDown() override { std::system(("rm -rf '" + work_ + "'").c_str()); }
 
   // An all-air map; with `column` a one-voxel column at (3, 4) on its bottom.
   std::string put_map(const std::string& name, bool column, bool cut = false) {
@@ -365,7 +359,6 @@ class StatsCommandTest : public ::testing::Test {
     return result;
   }
 
-  std::string work_;
 };
 
 TEST_F(StatsCommandTest, JsonLinesHaveOneObjectPerMapAndBadMapsStillGetALine) {

@@ -14,6 +14,7 @@
 
 #include "support/process.h"
 #include "support/read_file.h"
+#include "support/scratch_folder.h"
 #include "vxl/map_reader.h"
 #include "vxlinspect/sheet_entry.h"
 
@@ -36,22 +37,8 @@ Bytes air_map(int solid_columns) {
   return file;
 }
 
-class PageCommandsTest : public ::testing::Test {
+class PageCommandsTest : public testing::ScratchFolderTest {
  protected:
-  void SetUp() override {
-    char work[] = "/tmp/vxlinspect-pages-test-XXXXXX";
-    ASSERT_NE(mkdtemp(work), nullptr);
-    work_ = work;
-  }
-  void TearDown() override { std::system(("rm -rf '" + work_ + "'").c_str()); }
-
-  std::string put(const std::string& name, const Bytes& bytes) {
-    const std::string path = work_ + "/" + name;
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return path;
-  }
-
   // Runs vxlinspect with `args`, standard input from `input` ("": none);
   // returns its status and puts its standard error in `err`.
   static int run(const std::vector<std::string>& args, std::string* err = nullptr,
@@ -78,7 +65,6 @@ class PageCommandsTest : public ::testing::Test {
     return stat(path.c_str(), &info) == 0;
   }
 
-  std::string work_;
 };
 
 TEST_F(PageCommandsTest, HtmlWritesOnePageAndLeavesTheOldOneWhenItCannot) {

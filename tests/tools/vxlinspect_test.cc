@@ -23,6 +23,7 @@
 #include "random/rng.h"
 #include "support/process.h"
 #include "support/read_file.h"
+#include "support/scratch_folder.h"
 #include "support/temporary_files.h"
 #include "vxl/map_reader.h"
 #include "vxl/vxl_writer.h"
@@ -60,23 +61,8 @@ bool usage_follows(const std::string& text) {
   return text.find("\nusage: vxlinspect check MAP...\n") != std::string::npos;
 }
 
-class VxlinspectProgramTest : public ::testing::Test {
+class VxlinspectProgramTest : public testing::ScratchFolderTest {
  protected:
-  void SetUp() override {
-    char work[] = "/tmp/vxlinspect-test-XXXXXX";
-    ASSERT_NE(mkdtemp(work), nullptr);
-    work_ = work;
-  }
-  void TearDown() override { std::system(("rm -rf '" + work_ + "'").c_str()); }
-
-  std::string put(const std::string& name, const Bytes& bytes) {
-    const std::string path = work_ + "/" + name;
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    return path;
-  }
-
   std::string path(const std::string& name) const { return work_ + "/" + name; }
 
   ProcessResult run(const std::vector<std::string>& args, ProcessOptions options = {}) {
@@ -92,7 +78,6 @@ class VxlinspectProgramTest : public ::testing::Test {
     return run(args, options);
   }
 
-  std::string work_;
 };
 
 TEST_F(VxlinspectProgramTest, CheckSaysValidMalformedOrUnreadable) {
