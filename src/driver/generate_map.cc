@@ -1,14 +1,18 @@
 #include "driver/generate_map.h"
 
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "base/huge_pages.h"
 #include "base/parallel_rows.h"
+#include "base/task_graph.h"
 #include "mapgen/heightmap.h"
 #include "mapgen/roads.h"
 #include "mapgen/shared_fields.h"
 #include "mapgen/start_regions.h"
 #include "mapgen/surface_detail.h"
+#include "mapgen/terrain_colour.h"
 #include "mapgen/volume.h"
 
 namespace vxlforge {
@@ -24,24 +28,141 @@ std::vector<FixedArray> fixed_arrays() {
   };
 }
 
+using Heightmap = HeightmapPass;
+using Cover = SurfaceDetailPass;
+constexpr int kRowsPerHeightChunk = Heightmap::kChunkRows;
+constexpr int kCoverChunks = Cover::kChunks;
+
+// Chunks of the cover pass whose noise may be filled ahead of the column
+// loop: enough that the loop rarely waits, few enough to stay in the caches.
+constexpr int kCoverBuffers = 8;
+
+// The encoding of a chunk is listed this many cover chunks after it can
+// start: the encoding waits for nothing else, so it fills the gaps while
+// the work the column loop waits for comes first.
+constexpr int kEncodingLag = 4;
+
+// The steps of a run as tasks, with the stage at whose hand-over each is
+// complete. Tasks are listed in the order they are best taken: the column
+// loop's next chunk and what it needs first.
+class RunTasks {
+ public:
+  RunTasks(const Heightmap& heightmap, std::optional<Cover>& cover, EncodedMap* encoded)
+      : heightmap_(heightmap), cover_(cover), encoded_(encoded) {
+    roads_ = add(Stage::kRoads, [](int) { build_road_mask(); });
+    // The cover pass's fills make their draws after the roads', before any
+    // of the column loop's.
+    cover_draws_ = add(Stage::kSurfaceDetail, [this](int) { cover_.emplace(kCoverBuffers); }, {roads_});
+    for (int j = 0; j < kCoverChunks; ++j) {
+      // The loop's chunk j reads column_top of its rows and paints rows up
+      // to the one after its last, which must be coloured first.
+      const int first = j * Cover::kChunkRows;
+      const int last = first + Cover::kChunkRows;
+      list_colouring(height_chunk(first));
+      list_colouring(height_chunk(last < MAP_X ? last : MAP_X - 1));
+      std::vector<int> fill_after{cover_draws_, shape_[height_chunk(first)]};
+      if (j >= kCoverBuffers) fill_after.push_back(dress_[j - kCoverBuffers]);
+      fill_.push_back(add(Stage::kSurfaceDetail, [this, j](int slot) { cover_->fill_chunk(j, slot); },
+                          fill_after));
+      std::vector<int> dress_after{fill_.back(), colour_[height_chunk(first)],
+                                   colour_[height_chunk(last < MAP_X ? last : MAP_X - 1)]};
+      if (j > 0) dress_after.push_back(dress_[j - 1]);
+      dress_.push_back(add(Stage::kSurfaceDetail, [this, j](int) { cover_->dress_chunk(j); },
+                           dress_after));
+      if (j >= kEncodingLag + 1) list_finish(j - kEncodingLag - 1);
+    }
+    for (int j = kCoverChunks - kEncodingLag - 1; j < kCoverChunks; ++j) list_finish(j);
+  }
+
+  TaskGraph& graph() { return graph_; }
+  // The hand-over at which the task is done; none for the encoding, which
+  // comes after the last.
+  std::optional<Stage> stage_of(int task) const { return stage_[static_cast<std::size_t>(task)]; }
+
+ private:
+  static int height_chunk(int x) { return x / kRowsPerHeightChunk; }
+
+  int add(std::optional<Stage> stage, TaskGraph::Work work, std::vector<int> after = {}) {
+    stage_.push_back(stage);
+    return graph_.add(std::move(work), std::move(after));
+  }
+
+  // Lists the heightmap chunk's steps and its colouring, unless listed.
+  void list_colouring(int chunk) {
+    const int west = (chunk + Heightmap::kChunks - 1) % Heightmap::kChunks;
+    list_heights(west);
+    list_heights(chunk);
+    if (colour_[chunk] >= 0) return;
+    colour_[chunk] = add(
+        Stage::kTerrainColoured,
+        [chunk](int) {
+          colour_terrain_rows(chunk * kRowsPerHeightChunk, (chunk + 1) * kRowsPerHeightChunk,
+                              kTerrainColourLow, kTerrainColourHigh);
+        },
+        {relief_[chunk], relief_[west]});
+  }
+
+  void list_heights(int chunk) {
+    if (shape_[chunk] >= 0) return;
+    shape_[chunk] = add(Stage::kVoxelised, [this, chunk](int) { heightmap_.shape_rows(chunk); });
+    relief_[chunk] = add(Stage::kTerrainColoured,
+                         [this, chunk](int) { heightmap_.add_colour_relief(chunk); },
+                         {shape_[chunk]});
+  }
+
+  // Lists the start regions of cover chunk j and its encoding: both once
+  // the column loop is past the chunk's rows and the next one (whose
+  // clumps reach back a row), the encoding after the chunks before it.
+  void list_finish(int j) {
+    const int done_with = dress_[j + 1 < kCoverChunks ? j + 1 : j];
+    const int first = j * Cover::kChunkRows;
+    const int last = first + Cover::kChunkRows;
+    const int regions = add(Stage::kStartRegions,
+                            [first, last](int) { draw_start_regions_rows(first, last); }, {done_with});
+    if (encoded_ == nullptr) return;
+    std::vector<int> after{regions, done_with};
+    if (!encode_.empty()) after.push_back(encode_.back());
+    encode_.push_back(add(std::nullopt, [this, first, last](int) {
+      encoded_->encode_rows(first, last);
+    }, after));
+  }
+
+  const Heightmap& heightmap_;
+  std::optional<Cover>& cover_;
+  EncodedMap* encoded_;
+  TaskGraph graph_;
+  std::vector<std::optional<Stage>> stage_;
+  // Task numbers, -1 until listed: per heightmap chunk, then per cover chunk.
+  int roads_ = -1;
+  int cover_draws_ = -1;
+  std::vector<int> shape_ = std::vector<int>(Heightmap::kChunks, -1);
+  std::vector<int> relief_ = std::vector<int>(Heightmap::kChunks, -1);
+  std::vector<int> colour_ = std::vector<int>(Heightmap::kChunks, -1);
+  std::vector<int> fill_;
+  std::vector<int> dress_;
+  std::vector<int> encode_;
+};
+
 }  // namespace
 
-void generate_map(const StageObserver& observer) {
-  const auto hand_over = [&observer](Stage stage) {
-    if (observer) observer(stage);
-  };
+void generate_map(const StageObserver& observer, EncodedMap* encoded) {
   advise_huge_pages(fixed_arrays());
   // Started now, so that the worker threads are up by the time the
   // heightmap's fills, shared out over every core, need them.
   start_workers();
-  build_heightmap(observer);
-  hand_over(Stage::kTerrainColoured);
-  build_road_mask();
-  hand_over(Stage::kRoads);
-  add_surface_detail();
-  hand_over(Stage::kSurfaceDetail);
-  draw_start_regions();
-  hand_over(Stage::kStartRegions);
+  const Heightmap heightmap;  // its draws come first
+  std::optional<Cover> cover;
+  RunTasks tasks(heightmap, cover, encoded);
+  if (!observer) {
+    tasks.graph().run_all();
+    return;
+  }
+  for (Stage stage : {Stage::kVoxelised, Stage::kTerrainColoured, Stage::kRoads,
+                      Stage::kSurfaceDetail, Stage::kStartRegions}) {
+    tasks.graph().run([&tasks, stage](int t) { return tasks.stage_of(t) == stage; });
+    observer(stage);
+  }
+  tasks.graph().run_all();  // the encoding, if asked for
 }
 
 }  // namespace vxlforge

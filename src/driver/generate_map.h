@@ -2,16 +2,26 @@
 #define VXLFORGE_DRIVER_GENERATE_MAP_H_
 
 #include "mapgen/stage_observer.h"
+#include "vxl/vxl_writer.h"
 
 namespace vxlforge {
 
-// Runs the generation passes in their fixed order over the process-wide map
-// state: heightmap (voxelising and colouring the terrain), roads, surface
-// detail, start regions. The generator must already be seeded; the order of
-// the passes is part of what a seed means, since each draws from the one
-// generator. `observer`, when given, is called at each hand-over between
-// the passes, in that order (see Stage).
-void generate_map(const StageObserver& observer = {});
+// Runs the generation passes over the process-wide map state: heightmap
+// (voxelising and colouring the terrain), roads, surface detail, start
+// regions. The generator must already be seeded. Each pass draws from the
+// one generator, so the order of the draws is part of what a seed means:
+// the passes make their draws in that order, whatever runs in parallel.
+//
+// The passes overlap, a chunk of rows going on to the next pass as soon as
+// what it needs is done, so that the serial column loop of the surface
+// detail runs beside the heightmap's noise. When `encoded` is given, the
+// rows are encoded into it as they are finished, and the file can be
+// written from it at once.
+//
+// `observer`, when given, is called at each hand-over between the passes,
+// in run order (see Stage): the same steps then run with a barrier at each
+// hand-over, so that it sees the whole map at that moment.
+void generate_map(const StageObserver& observer = {}, EncodedMap* encoded = nullptr);
 
 }  // namespace vxlforge
 

@@ -88,9 +88,10 @@ int run_with_options(char** options, const char* program_name,
     start_workers();
   }
   rng_seed(seed);
-  generate_map();
+  EncodedMap encoded;
+  generate_map({}, &encoded);
   std::string reason;
-  if (!write_vxl(output_path, &reason)) {
+  if (!encoded.write(output_path, &reason)) {
     std::fprintf(stderr, "vxlforge: cannot write '%s': %s\n", output_path,
                  reason.c_str());
     return 1;

@@ -26,9 +26,10 @@ constexpr float kBumpScale = 0.00015625f;  // single precision on purpose
 // in turn, while the rows are still in the caches. 32 rows of the Fields
 // fit the second-level cache, and a chunk builds the lattice terms of each
 // octave afresh, so fewer, larger chunks do less of that.
-constexpr int kChunks = 16;
-constexpr int kChunkRows = FIELD_SIZE / kChunks;
+constexpr int kChunks = HeightmapPass::kChunks;
+constexpr int kChunkRows = HeightmapPass::kChunkRows;
 constexpr int kChunkCells = kChunkRows * FIELD_SIZE;
+static_assert(kChunks * kChunkRows == FIELD_SIZE);
 
 // Octaves of the base relief and detail stages draw all three offsets,
 // z first, then y, then x.
@@ -45,13 +46,19 @@ NoiseOctave relief_octave(int cells, float lo, float hi) {
   return NoiseOctave(cells, cells, lo, hi, 0.0f, 0.0f, 0.0f, offset_z);
 }
 
+}  // namespace
+
 // The pass's twelve octaves, by stage.
-struct Octaves {
+struct HeightmapPass::Octaves {
   std::array<NoiseOctave, 4> base_relief;    // octaves 1 to 4
   std::array<NoiseOctave, 2> detail;         // 5 and 6
   std::array<NoiseOctave, 3> fine_relief;    // 7 to 9
   std::array<NoiseOctave, 3> colour_relief;  // 10 to 12
 };
+
+namespace {
+
+using Octaves = HeightmapPass::Octaves;
 
 // All 24 draws of the pass, in their order, which is part of what a seed
 // means: octaves 1 to 12 one after another, three draws each for 1 to 6,
@@ -152,15 +159,14 @@ void blend_detail_into_base(int first, int last, const ChunkRows& w) {
   for (int i = 0; i < (last - first) * FIELD_SIZE; ++i) h[i] = blended_height(w.base[i], w.detail[i]);
 }
 
-// Runs step(first, last, working rows, scratch) on every chunk of rows, on
-// all cores.
+// Runs step(first, last, working rows, scratch) on the rows of `chunk`,
+// with the calling thread's working space, kept for the process so that
+// its pages are had once.
 template <typename Step>
-void for_row_chunks(const Step& step) {
-  for_row_slices(FIELD_SIZE, kChunks, [&step](int, int first, int last) {
-    thread_local NoiseOctave::Scratch scratch;
-    thread_local const std::unique_ptr<ChunkRows> rows = std::make_unique<ChunkRows>();
-    step(first, last, rows.get(), &scratch);
-  });
+void on_chunk(int chunk, const Step& step) {
+  thread_local NoiseOctave::Scratch scratch;
+  thread_local const std::unique_ptr<ChunkRows> rows = std::make_unique<ChunkRows>();
+  step(chunk * kChunkRows, (chunk + 1) * kChunkRows, rows.get(), &scratch);
 }
 
 }  // namespace
@@ -180,9 +186,13 @@ float blended_height(float base, float detail) {
   return h > kMaxBlendedHeight ? kMaxBlendedHeight : h;
 }
 
-void build_heightmap(const StageObserver& observer) {
-  const Octaves o = draw_octaves();
-  for_row_chunks([&o](int first, int last, ChunkRows* w, NoiseOctave::Scratch* s) {
+HeightmapPass::HeightmapPass() : octaves_(std::make_unique<const Octaves>(draw_octaves())) {}
+
+HeightmapPass::~HeightmapPass() = default;
+
+void HeightmapPass::shape_rows(int chunk) const {
+  const Octaves& o = *octaves_;
+  on_chunk(chunk, [&o](int first, int last, ChunkRows* w, NoiseOctave::Scratch* s) {
     add_base_relief(o.base_relief, first, last, w, s);
     build_base_shape(first, last, w);
     add_detail(o.detail, first, last, w, s);
@@ -191,13 +201,23 @@ void build_heightmap(const StageObserver& observer) {
     // Voxelised at once, while the chunk's heights are in the caches.
     voxelise_rows(first, last);
   });
+}
+
+void HeightmapPass::add_colour_relief(int chunk) const {
+  const Octaves& o = *octaves_;
+  on_chunk(chunk, [&o](int first, int last, ChunkRows* w, NoiseOctave::Scratch* s) {
+    add_relief(o.colour_relief, 2.0f, first, last, w, s);
+  });
+}
+
+void build_heightmap(const StageObserver& observer) {
+  const HeightmapPass pass;
+  for_row_slices(kChunks, kChunks, [&pass](int chunk, int, int) { pass.shape_rows(chunk); });
   // Every chunk is voxelised and none has had its colour relief yet, so
   // height_field holds exactly what voxelise read, everywhere.
   if (observer) observer(Stage::kVoxelised);
-  for_row_chunks([&o](int first, int last, ChunkRows* w, NoiseOctave::Scratch* s) {
-    add_relief(o.colour_relief, 2.0f, first, last, w, s);
-  });
-  colour_terrain(4, 32);
+  for_row_slices(kChunks, kChunks, [&pass](int chunk, int, int) { pass.add_colour_relief(chunk); });
+  colour_terrain(kTerrainColourLow, kTerrainColourHigh);
 }
 
 }  // namespace vxlforge

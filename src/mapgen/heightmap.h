@@ -1,6 +1,8 @@
 #ifndef VXLFORGE_MAPGEN_HEIGHTMAP_H_
 #define VXLFORGE_MAPGEN_HEIGHTMAP_H_
 
+#include <memory>
+
 #include "mapgen/stage_observer.h"
 
 namespace vxlforge {
@@ -12,6 +14,39 @@ namespace vxlforge {
 // Stage::kVoxelised to `observer`, adds a last relief that only the
 // colouring sees, and colours the terrain.
 void build_heightmap(const StageObserver& observer = {});
+
+// The heights at which the terrain colouring starts and ends its ramp.
+constexpr int kTerrainColourLow = 4;
+constexpr int kTerrainColourHigh = 32;
+
+// The same pass in steps on chunks of rows, for a caller that schedules
+// them itself, overlapping them with later passes. The steps of different
+// chunks are independent and may run on any threads in any order; for each
+// chunk, shape_rows comes before add_colour_relief.
+class HeightmapPass {
+ public:
+  static constexpr int kChunks = 16;
+  static constexpr int kChunkRows = 512 / kChunks;
+
+  // Makes the pass's 24 draws.
+  HeightmapPass();
+  ~HeightmapPass();
+
+  // Rows of `chunk` up to the voxelising: height_field holds what voxelise
+  // read, and column_top and column_solid the bare terrain.
+  void shape_rows(int chunk) const;
+
+  // Adds the relief that only the colouring sees to the chunk's rows of
+  // height_field. The colouring of row x (colour_terrain_rows, with
+  // kTerrainColourLow and kTerrainColourHigh) reads rows x and x - 1 (row
+  // 511 for row 0), so it waits for this step of both chunks.
+  void add_colour_relief(int chunk) const;
+
+  struct Octaves;  // the pass's twelve octaves
+
+ private:
+  std::unique_ptr<const Octaves> octaves_;
+};
 
 // The steps of the pass that work on one column.
 

@@ -49,9 +49,7 @@ enum Input {
   kInputs
 };
 
-// Rows per chunk: the Fields of a chunk are filled on any core and the
-// serial loop dresses the chunk's rows as soon as they are ready.
-constexpr int kChunkRows = 8;
+constexpr int kChunkRows = SurfaceDetailPass::kChunkRows;
 
 // One chunk's rows of every input, row r of the chunk at r * FIELD_SIZE.
 struct ChunkNoise {
@@ -272,32 +270,41 @@ float start_falloff(int x, int y) {
       1.0, static_cast<double>(dx * dx + dy * dy) * static_cast<double>(kInverse576) * 0.75 + 0.25));
 }
 
+struct SurfaceDetailPass::Fills {
+  std::vector<DetailFill> fills;
+  std::unique_ptr<ChunkNoise[]> buffers;
+  int buffer_count;
+  std::vector<NoiseOctave::Scratch> scratch;
+};
+
+SurfaceDetailPass::SurfaceDetailPass(int buffers)
+    : fills_(new Fills{prepare_detail_fills(),
+                       std::unique_ptr<ChunkNoise[]>(new ChunkNoise[static_cast<std::size_t>(buffers)]),
+                       buffers, std::vector<NoiseOctave::Scratch>(static_cast<std::size_t>(core_count()))}) {}
+
+SurfaceDetailPass::~SurfaceDetailPass() = default;
+
+void SurfaceDetailPass::fill_chunk(int chunk, int slot) {
+  fill_detail_rows(fills_->fills, chunk * kChunkRows, (chunk + 1) * kChunkRows,
+                   &fills_->buffers[static_cast<std::size_t>(chunk % fills_->buffer_count)],
+                   &fills_->scratch[static_cast<std::size_t>(slot)]);
+}
+
+void SurfaceDetailPass::dress_chunk(int chunk) {
+  const ChunkNoise& noise = fills_->buffers[static_cast<std::size_t>(chunk % fills_->buffer_count)];
+  for (int r = 0; r < kChunkRows; ++r) {
+    const int x = chunk * kChunkRows + r;
+    const CoverNoiseRow row = row_of(noise, r);
+    for (int y = 0; y < MAP_Y; ++y) dress_column(x, y, row);
+  }
+}
+
 void add_surface_detail() {
-  const std::vector<DetailFill> fills = prepare_detail_fills();
-  // The column loop is serial, as every draw depends on the ones before,
-  // and a column reads the Fields only at its own cell. So the Fields are
-  // filled a chunk of rows at a time on every core, and the loop dresses
-  // each chunk's rows as soon as they are ready. Chunks take turns in a few
-  // buffers, so the Fields never take more than those: the system hands
-  // out fresh memory slowly here.
   const int buffers = 2 * core_count();
-  const std::unique_ptr<ChunkNoise[]> chunks(new ChunkNoise[static_cast<std::size_t>(buffers)]);
-  std::vector<NoiseOctave::Scratch> scratch(static_cast<std::size_t>(core_count()));
+  SurfaceDetailPass pass(buffers);
   for_pieces_in_order(
-      MAP_X / kChunkRows, buffers,
-      [&](int chunk, int slot) {
-        fill_detail_rows(fills, chunk * kChunkRows, (chunk + 1) * kChunkRows,
-                         &chunks[static_cast<std::size_t>(chunk % buffers)],
-                         &scratch[static_cast<std::size_t>(slot)]);
-      },
-      [&](int chunk) {
-        const ChunkNoise& noise = chunks[static_cast<std::size_t>(chunk % buffers)];
-        for (int r = 0; r < kChunkRows; ++r) {
-          const int x = chunk * kChunkRows + r;
-          const CoverNoiseRow row = row_of(noise, r);
-          for (int y = 0; y < MAP_Y; ++y) dress_column(x, y, row);
-        }
-      });
+      SurfaceDetailPass::kChunks, buffers, [&pass](int chunk, int slot) { pass.fill_chunk(chunk, slot); },
+      [&pass](int chunk) { pass.dress_chunk(chunk); });
 }
 
 }  // namespace vxlforge

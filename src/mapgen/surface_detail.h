@@ -1,6 +1,8 @@
 #ifndef VXLFORGE_MAPGEN_SURFACE_DETAIL_H_
 #define VXLFORGE_MAPGEN_SURFACE_DETAIL_H_
 
+#include <memory>
+
 #include "mapgen/volume.h"
 
 namespace vxlforge {
@@ -12,6 +14,41 @@ namespace vxlforge {
 // column makes its draws in one fixed order whatever it places, so the rest
 // of the stream never depends on what was written.
 void add_surface_detail();
+
+// The same pass in chunks of rows of x, for a caller that schedules them
+// itself, overlapping them with other passes. The column loop is serial,
+// as every draw depends on the ones before, but a column reads the pass's
+// noise Fields only at its own cell: so the Fields are filled a chunk at a
+// time on any core, and the loop dresses each chunk's rows once they are
+// ready. The chunks' Fields take turns in a few buffers, so they never take
+// more memory than those.
+class SurfaceDetailPass {
+ public:
+  static constexpr int kChunkRows = 8;
+  static constexpr int kChunks = MAP_X / kChunkRows;
+
+  // Makes the 33 draws of the pass's noise fills, and keeps room for the
+  // Fields of `buffers` chunks.
+  explicit SurfaceDetailPass(int buffers);
+  ~SurfaceDetailPass();
+
+  // Fills the Fields of `chunk` into buffer chunk % buffers, with the
+  // working space of thread slot `slot` (below core_count()). Reads
+  // column_top of the chunk's rows, which must be final; the buffer must be
+  // free, its chunk `buffers` before dressed. Chunks may be filled on any
+  // threads in any order.
+  void fill_chunk(int chunk, int slot);
+
+  // Dresses the chunk's rows: in chunk order, one chunk at a time, after
+  // the chunk's fill, after build_road_mask, and once the terrain colouring
+  // has reached the row after the chunk's last (a clump reaches one row
+  // on). Makes the pass's per-column draws.
+  void dress_chunk(int chunk);
+
+ private:
+  struct Fills;
+  std::unique_ptr<Fills> fills_;
+};
 
 // The steps of the pass.
 

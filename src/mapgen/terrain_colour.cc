@@ -231,12 +231,16 @@ void colour_terrain(std::int32_t low, std::int32_t high) {
   // Every column depends only on the heights and its own top, so rows of x
   // can be coloured in parallel.
   for_row_slices(MAP_X, core_count(), [low, high](int, int first, int last) {
-    Colour colours[MAP_Y];
-    for (int x = first; x < last; ++x) {
-      colour_row(x, low, high, colours);
-      for (int y = 0; y < MAP_Y; ++y) set_column_colour(x, y, colours[y]);
-    }
+    colour_terrain_rows(first, last, low, high);
   });
+}
+
+void colour_terrain_rows(int first, int last, std::int32_t low, std::int32_t high) {
+  Colour colours[MAP_Y];
+  for (int x = first; x < last; ++x) {
+    colour_row(x, low, high, colours);
+    for (int y = 0; y < MAP_Y; ++y) set_column_colour(x, y, colours[y]);
+  }
 }
 
 }  // namespace vxlforge

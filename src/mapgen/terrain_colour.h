@@ -15,6 +15,10 @@ namespace vxlforge {
 // neighbours at x - 1 and y - 1) and column_top; draws nothing.
 void colour_terrain(std::int32_t low, std::int32_t high);
 
+// The same for rows first..last-1 of x only; rows are independent, so
+// callers may colour them on any threads in any order.
+void colour_terrain_rows(int first, int last, std::int32_t low, std::int32_t high);
+
 // The colour of one column: `h` is its height, `height_west` the height at
 // x - 1 and `height_south` the height at y - 1, `floor_level` whether its
 // column_top is 0.
