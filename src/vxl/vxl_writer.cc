@@ -222,6 +222,7 @@ void EncodedMap::append_file(std::vector<std::uint8_t>* out) const {
 }
 
 bool EncodedMap::write(const char* path, std::string* reason) const {
+  if (!complete()) throw std::logic_error("map written before all its rows were encoded");
   // All the memory it needs is had with the object: should it run out, no
   // temporary file has been made yet.
   ReplacingFile file;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -183,6 +184,73 @@ TEST_F(VxlWriterTest, WritingLeavesTheVolumeAsItWas) {
   encode_vxl(&first);
   encode_vxl(&second);
   EXPECT_EQ(first, second);
+}
+
+// Every column's own record, in the file's order: y outer, x inner.
+Bytes file_of_columns() {
+  Bytes out;
+  for (int y = 0; y < 512; ++y) {
+    for (int x = 0; x < 512; ++x) encode_column(x, y, &out);
+  }
+  return out;
+}
+
+// Columns of every kind of record: short ones, and long ones (many spans
+// and colours, longer than the blocks the gathering copies) at the map's
+// corners and edges and on both sides of where the file's pieces meet.
+void varied_volume(int variant) {
+  for (int x = 0; x < 512; ++x) {
+    for (int y = 0; y < 512; ++y) {
+      const int h = (x * 7 + y * 3 + variant) % 40;
+      fill_column(x, y, 0, h, make_colour(x & 255, y & 255, h));
+    }
+  }
+  for (int x : {0, 1, 255, 256, 510, 511}) {
+    for (int y : {0, 15, 16, 17, 255, 256, 511}) {
+      for (int z = 1; z < 63; z += 2) fill_column(x, y, z, z, 0);  // every other voxel air
+      for (int z = 0; z < 64; ++z) {
+        if (z % 2 == 0) fill_column(x, y, z, z, make_colour(z, variant, 7));
+      }
+    }
+  }
+}
+
+TEST_F(VxlWriterTest, RowsEncodedInStepsGatherIntoTheFileOrder) {
+  EncodedMap encoded;
+  for (int variant = 0; variant < 2; ++variant) {
+    // A second map through the same object: nothing of the first may show.
+    varied_volume(variant);
+    const Bytes expected = file_of_columns();
+    ASSERT_GT(expected.size(), 262144u * 8);
+    for (const auto& [first, last] : {std::pair{0, 1}, std::pair{1, 8}, std::pair{8, 300},
+                                      std::pair{300, 511}, std::pair{511, 512}}) {
+      encoded.encode_rows(first, last);
+      EXPECT_EQ(encoded.complete(), last == 512);
+    }
+    ASSERT_TRUE(encoded.complete());
+    Bytes file;
+    encoded.append_file(&file);
+    EXPECT_EQ(file, expected) << "map " << variant;
+    Bytes whole;
+    encode_vxl(&whole);
+    EXPECT_EQ(whole, expected) << "map " << variant;
+    clear();
+  }
+}
+
+TEST_F(VxlWriterTest, RowsOutOfOrderOrAnIncompleteMapAreRefused) {
+  EncodedMap encoded;
+  EXPECT_THROW(encoded.encode_rows(1, 2), std::logic_error);  // row 0 first
+  encoded.encode_rows(0, 10);
+  EXPECT_THROW(encoded.encode_rows(11, 12), std::logic_error);  // row 10 skipped
+  EXPECT_THROW(encoded.encode_rows(10, 513), std::logic_error);
+  Bytes file;
+  EXPECT_THROW(encoded.append_file(&file), std::logic_error);
+  std::string reason;
+  EXPECT_THROW(encoded.write("/nonexistent-folder-for-test/x.vxl", &reason), std::logic_error);
+  encoded.encode_rows(0, 512);  // a new map from row 0
+  encoded.append_file(&file);
+  EXPECT_EQ(file.size(), 1048576u);
 }
 
 }  // namespace
