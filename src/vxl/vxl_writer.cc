@@ -58,13 +58,21 @@ std::uint8_t* append_colour(Colour c, std::uint8_t* out) {
 
 // The colours of file heights first..last-1 of a column. Most columns are
 // one colour from top to bottom, or one span in another: those need no
-// lookup per voxel.
+// lookup per voxel, only a choice between two colours.
 std::uint8_t* append_colours(const ColumnColours& column, int first, int last,
                              std::uint8_t* out) {
-  if (column.kind == ColumnColours::kWhole) {
-    for (int h = first; h < last; ++h) out = append_colour(column.whole, out);
-  } else {
+  if (column.kind == ColumnColours::kOwn) {
     for (int h = first; h < last; ++h) out = append_colour(colour_in_column(column, MAP_Z - 1 - h), out);
+    return out;
+  }
+  // Voxels z = span_first..span_last have the span's colour; a whole
+  // column has none such.
+  const bool span = column.kind == ColumnColours::kSpan;
+  const unsigned span_from = span ? column.span_first : MAP_Z;
+  const unsigned span_voxels = span ? static_cast<unsigned>(column.span_last - column.span_first) : 0u;
+  for (int h = first; h < last; ++h) {
+    const unsigned z = static_cast<unsigned>(MAP_Z - 1 - h);
+    out = append_colour(z - span_from <= span_voxels ? column.span : column.whole, out);
   }
   return out;
 }
@@ -76,6 +84,18 @@ std::uint8_t* append_colours(const ColumnColours& column, int first, int last,
 std::uint8_t* encode_record(Mask self, Mask exposed, const ColumnColours& column,
                             std::uint8_t* out) {
   const Mask hidden = self & ~exposed;
+  // Most columns are solid from the bottom up to their top and hidden below
+  // a run of exposed voxels at the top: one span, whose colours are those
+  // of the exposed run, and nothing more to look for.
+  if (self != 0 && (self & (self + 1)) == 0 && (hidden & (hidden + 1)) == 0) {
+    const int top_start = std::countl_zero(self);
+    const int top_end = MAP_Z - 1 - std::countr_zero(exposed);
+    out[0] = 0;
+    out[1] = static_cast<std::uint8_t>(top_start);
+    out[2] = static_cast<std::uint8_t>(top_end);
+    out[3] = 0;
+    return append_colours(column, top_start, top_end + 1, out + 4);
+  }
   int k = 0;
   for (;;) {
     const int air_start = k;
@@ -170,7 +190,7 @@ void encode_column(int x, int y, std::vector<std::uint8_t>* out) {
 }
 
 EncodedMap::EncodedMap()
-    : room_(kStartsBytes + kRecordsBytes),
+    : room_(kStartsBytes + kRecordsBytes, MappedBytes::Pages::kHuge),
       pieces_(piece_room()),
       starts_(reinterpret_cast<std::uint32_t*>(room_.data())),
       bytes_(room_.data() + kStartsBytes) {}
