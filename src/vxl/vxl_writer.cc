@@ -1,7 +1,9 @@
 #include "vxl/vxl_writer.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -149,7 +151,11 @@ std::uint8_t* encode_row(int x, std::uint8_t* out, std::uint32_t* starts, std::u
 // slack that lets the gathering copy short records in whole blocks.
 constexpr std::size_t kStartsBytes = sizeof(std::uint32_t) * (MAP_COLUMNS + 1);
 constexpr std::size_t kCopyBlock = 32;
-constexpr std::size_t kRecordsBytes = kMaxRecordBytes * MAP_COLUMNS + kCopyBlock;
+// Room for the records of a few times a generated map's (about 6 MB), at
+// first; a map that needs more gets room that is twice as large, up to
+// what the largest possible map needs.
+constexpr std::size_t kFirstRecordRoom = std::size_t{30} << 20;
+constexpr std::size_t kMaxRowBytes = kMaxRecordBytes * MAP_Y;
 
 // The file is written in pieces of this many rows of y, each gathered on
 // any core and written as soon as it and all before it are ready, so that
@@ -189,23 +195,38 @@ void encode_column(int x, int y, std::vector<std::uint8_t>* out) {
   out->insert(out->end(), record, end);
 }
 
-EncodedMap::EncodedMap()
-    : room_(kStartsBytes + kRecordsBytes, MappedBytes::Pages::kHuge),
-      pieces_(piece_room()),
-      starts_(reinterpret_cast<std::uint32_t*>(room_.data())),
-      bytes_(room_.data() + kStartsBytes) {}
+EncodedMap::EncodedMap() : pieces_(piece_room()) { make_room(kFirstRecordRoom); }
+
+EncodedMap::~EncodedMap() = default;
+
+void EncodedMap::make_room(std::size_t record_bytes) {
+  auto room = std::make_unique<MappedBytes>(kStartsBytes + record_bytes + kCopyBlock,
+                                            MappedBytes::Pages::kHuge);
+  if (room_ != nullptr && rows_ > 0) {
+    const std::uint32_t used = starts_[column_index(rows_, 0)];
+    std::memcpy(room->data(), room_->data(), kStartsBytes + used);
+  }
+  room_ = std::move(room);
+  record_room_ = record_bytes;
+  starts_ = reinterpret_cast<std::uint32_t*>(room_->data());
+  bytes_ = room_->data() + kStartsBytes;
+}
 
 void EncodedMap::encode_rows(int first, int last) {
   if (first != (first == 0 ? 0 : rows_) || last <= first || last > MAP_X) {
     throw std::logic_error("map rows encoded out of order");
   }
+  if (first == 0) rows_ = 0;
   std::uint32_t end = first == 0 ? 0 : starts_[column_index(first, 0)];
   for (int x = first; x < last; ++x) {
+    if (end + kMaxRowBytes > record_room_) {
+      make_room(std::min(2 * record_room_, kMaxRecordBytes * MAP_COLUMNS));
+    }
     const std::uint8_t* row_end = encode_row(x, bytes_ + end, &starts_[column_index(x, 0)], end);
     end = static_cast<std::uint32_t>(row_end - bytes_);
+    starts_[column_index(x + 1, 0)] = end;  // the row's end, until the next row begins there
+    rows_ = x + 1;
   }
-  starts_[column_index(last - 1, MAP_Y - 1) + 1] = end;
-  rows_ = last;
 }
 
 // Gathers the file in pieces in `room` and hands each piece's bytes to

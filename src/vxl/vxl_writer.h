@@ -2,6 +2,7 @@
 #define VXLFORGE_VXL_VXL_WRITER_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,11 +36,13 @@ void encode_column(int x, int y, std::vector<std::uint8_t>* out);
 // order as it is written.
 class EncodedMap {
  public:
-  // Room for the largest possible map and for writing it, of which only
-  // what is written takes memory. Throws std::bad_alloc when it cannot be
-  // had. One object serves any number of maps, one after another, and
-  // takes fresh memory only for the first.
+  // Room for a map's records and for writing them, of which only what is
+  // written takes memory; it grows when a map needs more (few can). Throws
+  // std::bad_alloc when memory cannot be had, here or while encoding. One
+  // object serves any number of maps, one after another, and takes fresh
+  // memory only for the first.
   EncodedMap();
+  ~EncodedMap();
 
   // Encodes the records of rows first..last-1 of x, from the Volume as it
   // is now: the rows in order, one call at a time, each map's from row 0
@@ -62,10 +65,14 @@ class EncodedMap {
   template <typename Consume>
   void gather_pieces(const Consume& consume) const;
 
-  MappedBytes room_;
+  // Room for the records of at least `record_bytes`.
+  void make_room(std::size_t record_bytes);
+
+  std::unique_ptr<MappedBytes> room_;  // the record starts, then the records
+  std::size_t record_room_ = 0;
+  std::uint32_t* starts_ = nullptr;  // per column_index, where its record begins; one more for the end
+  std::uint8_t* bytes_ = nullptr;
   MappedBytes pieces_;  // where the file's pieces are gathered, in turns
-  std::uint32_t* starts_;  // per column_index, where its record begins; one more for the end
-  std::uint8_t* bytes_;
   int rows_ = 0;
 };
 

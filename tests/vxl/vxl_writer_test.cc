@@ -238,6 +238,23 @@ TEST_F(VxlWriterTest, RowsEncodedInStepsGatherIntoTheFileOrder) {
   }
 }
 
+TEST_F(VxlWriterTest, AMapOfLongRecordsGetsMoreRoomAndKeepsWhatWasEncoded) {
+  // Every other voxel solid in every column: 32 spans a column, about
+  // 64 MiB of records, more than the room a map gets at first.
+  for (int x = 0; x < 512; ++x) {
+    for (int y = 0; y < 512; ++y) {
+      for (int z = 0; z < 64; z += 2) fill_column(x, y, z, z, make_colour(x & 255, y & 255, z));
+    }
+  }
+  const Bytes expected = file_of_columns();
+  ASSERT_GT(expected.size(), std::size_t{60} << 20);
+  EncodedMap encoded;
+  for (int x = 0; x < 512; x += 64) encoded.encode_rows(x, x + 64);
+  Bytes file;
+  encoded.append_file(&file);
+  EXPECT_TRUE(file == expected);  // not EXPECT_EQ: a failure would print 64 MiB
+}
+
 TEST_F(VxlWriterTest, RowsOutOfOrderOrAnIncompleteMapAreRefused) {
   EncodedMap encoded;
   EXPECT_THROW(encoded.encode_rows(1, 2), std::logic_error);  // row 0 first
