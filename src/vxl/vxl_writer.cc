@@ -58,9 +58,18 @@ std::uint8_t* append_colour(Colour c, std::uint8_t* out) {
   return out + 4;
 }
 
+// A colour word as the file stores it, least significant byte first, for
+// copying into the file whole.
+std::uint32_t file_order(Colour c) {
+  if constexpr (std::endian::native == std::endian::big) return __builtin_bswap32(c);
+  return c;
+}
+
 // The colours of file heights first..last-1 of a column. Most columns are
 // one colour from top to bottom, or one span in another: those need no
-// lookup per voxel, only a choice between two colours.
+// lookup per voxel, only a choice between two colours, made four voxels at
+// a time. Up to 12 bytes past the colours may be written: the caller's room
+// has that slack, and the next record overwrites them.
 std::uint8_t* append_colours(const ColumnColours& column, int first, int last,
                              std::uint8_t* out) {
   if (column.kind == ColumnColours::kOwn) {
@@ -72,19 +81,25 @@ std::uint8_t* append_colours(const ColumnColours& column, int first, int last,
   const bool span = column.kind == ColumnColours::kSpan;
   const unsigned span_from = span ? column.span_first : MAP_Z;
   const unsigned span_voxels = span ? static_cast<unsigned>(column.span_last - column.span_first) : 0u;
-  for (int h = first; h < last; ++h) {
-    const unsigned z = static_cast<unsigned>(MAP_Z - 1 - h);
-    out = append_colour(z - span_from <= span_voxels ? column.span : column.whole, out);
+  const std::uint32_t span_colour = file_order(column.span);
+  const std::uint32_t whole_colour = file_order(column.whole);
+  for (int h = first; h < last; h += 4) {
+    std::uint32_t words[4];
+    for (int k = 0; k < 4; ++k) {
+      const unsigned z = static_cast<unsigned>(MAP_Z - 1 - (h + k));
+      words[k] = z - span_from <= span_voxels ? span_colour : whole_colour;
+    }
+    std::memcpy(out + 4 * (h - first), words, sizeof(words));
   }
-  return out;
+  return out + 4 * (last - first);
 }
 
 // The record of one column, top to bottom: per span its air, exposed top
 // colours, hidden interior, then exposed bottom colours unless that exposed
 // run reaches the bottom, in which case it becomes the top colours of a
 // last span of its own. Returns the end of what it wrote.
-std::uint8_t* encode_record(Mask self, Mask exposed, const ColumnColours& column,
-                            std::uint8_t* out) {
+inline std::uint8_t* encode_record(Mask self, Mask exposed, const ColumnColours& column,
+                                   std::uint8_t* out) {
   const Mask hidden = self & ~exposed;
   // Most columns are solid from the bottom up to their top and hidden below
   // a run of exposed voxels at the top: one span, whose colours are those
@@ -121,8 +136,9 @@ std::uint8_t* encode_record(Mask self, Mask exposed, const ColumnColours& column
 
 // No record is longer than this: every span but the last takes in at least
 // one voxel, so a column has at most 65 spans of 4 bytes, and at most 64
-// colours of 4 bytes.
+// colours of 4 bytes. Encoding may write this much past a record's end.
 constexpr std::size_t kMaxRecordBytes = 4 * (MAP_Z + 1) + 4 * MAP_Z;
+constexpr std::size_t kColourSlack = 12;
 
 // The records of one row of x, y from 0 up, from `out` on; returns the
 // end. The neighbours of a column along y are its neighbours in memory, so
@@ -189,7 +205,7 @@ bool is_exposed(int x, int y, int z) {
 }
 
 void encode_column(int x, int y, std::vector<std::uint8_t>* out) {
-  std::uint8_t record[kMaxRecordBytes];
+  std::uint8_t record[kMaxRecordBytes + kColourSlack];
   std::uint8_t* end =
       encode_record(solid_at(x, y), exposed_at(x, y), column_colours[column_index(x, y)], record);
   out->insert(out->end(), record, end);
