@@ -127,7 +127,9 @@ constexpr bool kBuiltWithSanitizers = false;
 
 // Where the programs under test are.
 inline const char* vxlforge_binary() { return VXLFORGE_BINARY; }
+#ifdef VXLINSPECT_BINARY  // only where the tools are built
 inline const char* vxlinspect_binary() { return VXLINSPECT_BINARY; }
+#endif
 
 }  // namespace vxlforge::testing
 
