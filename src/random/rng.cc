@@ -8,7 +8,7 @@ namespace vxlforge {
 
 namespace {
 
-using rng_state::draws;
+using rng_state::draws_before_position;
 using rng_state::tempered;
 using rng_state::position;
 constexpr int kStateWords = static_cast<int>(rng_state::kWords);
@@ -28,7 +28,7 @@ std::uint32_t seed_lcg = 0;
 // the compiler can vectorise, so a draw is a load.
 std::uint32_t rng_state::tempered[rng_state::kWords];
 unsigned rng_state::position = kNeverSeeded;
-std::uint64_t rng_state::draws = 0;
+std::uint64_t rng_state::draws_before_position = 0 - std::uint64_t{kNeverSeeded};
 
 namespace {
 
@@ -129,7 +129,9 @@ void rng_seed(std::int32_t seed) {
   for (int i = 0; i < kStateWords; ++i) mt_state[i] = lcg_next();
   lcg_swap_state(saved);
   for (int round = 0; round < 8; ++round) mt_regenerate(mt_state);
+  const std::uint64_t drawn = rng_draw_count();
   position = kStateWords;
+  draws_before_position = drawn - position;
 }
 
 void rng_state::refill() {
@@ -145,13 +147,16 @@ void rng_state::refill() {
     regenerate_and_temper(mt_state, tempered);
 #endif
     position = 0;
+    draws_before_position += rng_state::kWords;
   }
 }
 
-std::uint64_t rng_draw_count() { return draws; }
+std::uint64_t rng_draw_count() { return draws_before_position + position; }
 
 void rng_forget_seed() {
+  const std::uint64_t drawn = rng_draw_count();
   position = kNeverSeeded;
+  draws_before_position = drawn - position;
   seed_lcg = 0;
 }
 

@@ -20,7 +20,9 @@ namespace rng_state {
 constexpr unsigned kWords = 624;
 extern std::uint32_t tempered[kWords];  // the state words, tempered
 extern unsigned position;  // next word; kWords: regenerate first; above: never seeded
-extern std::uint64_t draws;
+// Words drawn since the process started, less `position`: counting draws
+// this way costs a draw nothing.
+extern std::uint64_t draws_before_position;
 // Seeds with 0 when never seeded, regenerates, and restarts at word 0.
 void refill();
 }  // namespace rng_state
@@ -31,7 +33,6 @@ void refill();
 // Next tempered 32-bit word. A draw before any seeding seeds with 0 first.
 inline std::uint32_t rng_next() {
   if (rng_state::position >= rng_state::kWords) [[unlikely]] rng_state::refill();
-  ++rng_state::draws;
   return rng_state::tempered[rng_state::position++];
 }
 

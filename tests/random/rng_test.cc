@@ -83,6 +83,27 @@ TEST(RngTest, RangeWithEqualBoundsStillConsumesAWord) {
   EXPECT_EQ(rng_next(), 0x50F0B10Fu);  // the second word of seed 1
 }
 
+TEST(RngTest, DrawCountCountsEveryWordAcrossRegenerationsSeedingsAndFirstDraws) {
+  rng_seed(9);
+  std::uint64_t expected = rng_draw_count();
+  for (int i = 0; i < 2000; ++i) rng_next();  // three regenerations
+  expected += 2000;
+  EXPECT_EQ(rng_draw_count(), expected);
+  rng_seed(10);  // seeding draws nothing and loses no count
+  EXPECT_EQ(rng_draw_count(), expected);
+  rng_next();
+  EXPECT_EQ(rng_draw_count(), ++expected);
+  rng_forget_seed();
+  EXPECT_EQ(rng_draw_count(), expected);
+  rng_next();  // seeds with 0 first
+  EXPECT_EQ(rng_draw_count(), ++expected);
+  for (int i = 0; i < 623; ++i) rng_next();
+  expected += 623;
+  EXPECT_EQ(rng_draw_count(), expected);  // at the block's end exactly
+  rng_next();
+  EXPECT_EQ(rng_draw_count(), ++expected);
+}
+
 TEST(RngTest, NegativeBoundsStayInRange) {
   rng_seed(3);
   bool seen[3] = {false, false, false};
