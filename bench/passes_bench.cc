@@ -57,31 +57,12 @@ void BM_EncodeFile(benchmark::State& state) {
 }
 BENCHMARK(BM_EncodeFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Gathering a map's encoded records into the file's order, as writing the
-// file does once the run is over.
-void BM_GatherFile(benchmark::State& state) {
-  rng_seed(kSeed);
-  EncodedMap encoded;
-  generate_map({}, &encoded);
-  std::vector<std::uint8_t> bytes;
-  for (auto _ : state) {
-    bytes.clear();
-    encoded.append_file(&bytes);
-    benchmark::DoNotOptimize(bytes.data());
-  }
-}
-BENCHMARK(BM_GatherFile)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// As the program runs: the rows encoded as the passes finish them, then
-// gathered into the file's order.
 void BM_WholeRunInMemory(benchmark::State& state) {
-  EncodedMap encoded;
   std::vector<std::uint8_t> bytes;
   for (auto _ : state) {
     rng_seed(kSeed);
-    generate_map({}, &encoded);
-    bytes.clear();
-    encoded.append_file(&bytes);
+    generate_map();
+    encode_vxl(&bytes);
     benchmark::DoNotOptimize(bytes.data());
   }
 }

@@ -12,15 +12,7 @@ namespace vxlforge {
 // std::bad_alloc when the room cannot be had.
 class MappedBytes {
  public:
-  enum class Pages {
-    kSmall,
-    // For room written from its start on: where the system offers them,
-    // every 2 MiB of it that gets written is one huge page, faulted in at
-    // once, and what is never written still takes no memory.
-    kHuge,
-  };
-
-  explicit MappedBytes(std::size_t size, Pages pages = Pages::kSmall);
+  explicit MappedBytes(std::size_t size);
   MappedBytes(const MappedBytes&) = delete;
   MappedBytes& operator=(const MappedBytes&) = delete;
   ~MappedBytes();
@@ -31,8 +23,6 @@ class MappedBytes {
  private:
   std::uint8_t* data_ = nullptr;
   std::size_t size_ = 0;
-  void* mapping_ = nullptr;  // where the system's mapping begins, and its size
-  std::size_t mapping_size_ = 0;
 };
 
 }  // namespace vxlforge

@@ -37,18 +37,13 @@ constexpr int kCoverChunks = Cover::kChunks;
 // loop: enough that the loop rarely waits, few enough to stay in the caches.
 constexpr int kCoverBuffers = 8;
 
-// The encoding of a chunk is listed this many cover chunks after it can
-// start: the encoding waits for nothing else, so it fills the gaps while
-// the work the column loop waits for comes first.
-constexpr int kEncodingLag = 4;
-
 // The steps of a run as tasks, with the stage at whose hand-over each is
 // complete. Tasks are listed in the order they are best taken: the column
 // loop's next chunk and what it needs first.
 class RunTasks {
  public:
-  RunTasks(const Heightmap& heightmap, std::optional<Cover>& cover, EncodedMap* encoded)
-      : heightmap_(heightmap), cover_(cover), encoded_(encoded) {
+  RunTasks(const Heightmap& heightmap, std::optional<Cover>& cover)
+      : heightmap_(heightmap), cover_(cover) {
     roads_ = add(Stage::kRoads, [](int) { build_road_mask(); });
     // The cover pass's fills make their draws after the roads', before any
     // of the column loop's.
@@ -69,20 +64,17 @@ class RunTasks {
       if (j > 0) dress_after.push_back(dress_[j - 1]);
       dress_.push_back(add(Stage::kSurfaceDetail, [this, j](int) { cover_->dress_chunk(j); },
                            dress_after));
-      if (j >= kEncodingLag + 1) list_finish(j - kEncodingLag - 1);
     }
-    for (int j = kCoverChunks - kEncodingLag - 1; j < kCoverChunks; ++j) list_finish(j);
   }
 
   TaskGraph& graph() { return graph_; }
-  // The hand-over at which the task is done; none for the encoding, which
-  // comes after the last.
-  std::optional<Stage> stage_of(int task) const { return stage_[static_cast<std::size_t>(task)]; }
+  // The hand-over at which the task is done.
+  Stage stage_of(int task) const { return stage_[static_cast<std::size_t>(task)]; }
 
  private:
   static int height_chunk(int x) { return x / kRowsPerHeightChunk; }
 
-  int add(std::optional<Stage> stage, TaskGraph::Work work, std::vector<int> after = {}) {
+  int add(Stage stage, TaskGraph::Work work, std::vector<int> after = {}) {
     stage_.push_back(stage);
     return graph_.add(std::move(work), std::move(after));
   }
@@ -110,28 +102,10 @@ class RunTasks {
                          {shape_[chunk]});
   }
 
-  // Lists the start regions of cover chunk j and its encoding: both once
-  // the column loop is past the chunk's rows and the next one (whose
-  // clumps reach back a row), the encoding after the chunks before it.
-  void list_finish(int j) {
-    const int done_with = dress_[j + 1 < kCoverChunks ? j + 1 : j];
-    const int first = j * Cover::kChunkRows;
-    const int last = first + Cover::kChunkRows;
-    const int regions = add(Stage::kStartRegions,
-                            [first, last](int) { draw_start_regions_rows(first, last); }, {done_with});
-    if (encoded_ == nullptr) return;
-    std::vector<int> after{regions, done_with};
-    if (!encode_.empty()) after.push_back(encode_.back());
-    encode_.push_back(add(std::nullopt, [this, first, last](int) {
-      encoded_->encode_rows(first, last);
-    }, after));
-  }
-
   const Heightmap& heightmap_;
   std::optional<Cover>& cover_;
-  EncodedMap* encoded_;
   TaskGraph graph_;
-  std::vector<std::optional<Stage>> stage_;
+  std::vector<Stage> stage_;
   // Task numbers, -1 until listed: per heightmap chunk, then per cover chunk.
   int roads_ = -1;
   int cover_draws_ = -1;
@@ -140,29 +114,30 @@ class RunTasks {
   std::vector<int> colour_ = std::vector<int>(Heightmap::kChunks, -1);
   std::vector<int> fill_;
   std::vector<int> dress_;
-  std::vector<int> encode_;
 };
 
 }  // namespace
 
-void generate_map(const StageObserver& observer, EncodedMap* encoded) {
+void generate_map(const StageObserver& observer) {
   advise_huge_pages(fixed_arrays());
   // Started now, so that the worker threads are up by the time the
   // heightmap's fills, shared out over every core, need them.
   start_workers();
   const Heightmap heightmap;  // its draws come first
   std::optional<Cover> cover;
-  RunTasks tasks(heightmap, cover, encoded);
+  RunTasks tasks(heightmap, cover);
   if (!observer) {
     tasks.graph().run_all();
+    draw_start_regions();
     return;
   }
   for (Stage stage : {Stage::kVoxelised, Stage::kTerrainColoured, Stage::kRoads,
-                      Stage::kSurfaceDetail, Stage::kStartRegions}) {
+                      Stage::kSurfaceDetail}) {
     tasks.graph().run([&tasks, stage](int t) { return tasks.stage_of(t) == stage; });
     observer(stage);
   }
-  tasks.graph().run_all();  // the encoding, if asked for
+  draw_start_regions();
+  observer(Stage::kStartRegions);
 }
 
 }  // namespace vxlforge

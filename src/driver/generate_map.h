@@ -2,7 +2,6 @@
 #define VXLFORGE_DRIVER_GENERATE_MAP_H_
 
 #include "mapgen/stage_observer.h"
-#include "vxl/vxl_writer.h"
 
 namespace vxlforge {
 
@@ -14,14 +13,12 @@ namespace vxlforge {
 //
 // The passes overlap, a chunk of rows going on to the next pass as soon as
 // what it needs is done, so that the serial column loop of the surface
-// detail runs beside the heightmap's noise. When `encoded` is given, the
-// rows are encoded into it as they are finished, and the file can be
-// written from it at once.
+// detail runs beside the heightmap's noise.
 //
 // `observer`, when given, is called at each hand-over between the passes,
 // in run order (see Stage): the same steps then run with a barrier at each
 // hand-over, so that it sees the whole map at that moment.
-void generate_map(const StageObserver& observer = {}, EncodedMap* encoded = nullptr);
+void generate_map(const StageObserver& observer = {});
 
 }  // namespace vxlforge
 

@@ -88,10 +88,9 @@ int run_with_options(char** options, const char* program_name,
     start_workers();
   }
   rng_seed(seed);
-  EncodedMap encoded;
-  generate_map({}, &encoded);
+  generate_map();
   std::string reason;
-  if (!encoded.write(output_path, &reason)) {
+  if (!write_vxl(output_path, &reason)) {
     std::fprintf(stderr, "vxlforge: cannot write '%s': %s\n", output_path,
                  reason.c_str());
     return 1;

@@ -18,12 +18,6 @@ constexpr Colour START_REGION_GREEN = 0x8030d030;
 // draws nothing from the generator, so a debug map has the plain map's shape.
 void draw_start_regions();
 
-// The same for the columns of rows first..last-1 of x only, for a caller
-// that finishes the map a few rows at a time: no column is painted twice
-// in different colours, so the rows may be drawn in any order, each once
-// the cover pass is done with it.
-void draw_start_regions_rows(int first, int last);
-
 }  // namespace vxlforge
 
 #endif  // VXLFORGE_MAPGEN_START_REGIONS_H_

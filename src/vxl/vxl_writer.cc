@@ -1,10 +1,7 @@
 #include "vxl/vxl_writer.h"
 
-#include <algorithm>
 #include <bit>
 #include <cstring>
-#include <memory>
-#include <stdexcept>
 #include <vector>
 
 #include "base/file_output.h"
@@ -65,11 +62,17 @@ std::uint32_t file_order(Colour c) {
   return c;
 }
 
+// No record is longer than this: every span but the last takes in at least
+// one voxel, so a column has at most 65 spans of 4 bytes, and at most 64
+// colours of 4 bytes. Encoding may write kColourSlack bytes past a record's
+// end, which the next record overwrites.
+constexpr std::size_t kMaxRecordBytes = 4 * (MAP_Z + 1) + 4 * MAP_Z;
+constexpr std::size_t kColourSlack = 12;
+
 // The colours of file heights first..last-1 of a column. Most columns are
 // one colour from top to bottom, or one span in another: those need no
 // lookup per voxel, only a choice between two colours, made four voxels at
-// a time. Up to 12 bytes past the colours may be written: the caller's room
-// has that slack, and the next record overwrites them.
+// a time (so up to kColourSlack bytes past the colours are written).
 std::uint8_t* append_colours(const ColumnColours& column, int first, int last,
                              std::uint8_t* out) {
   if (column.kind == ColumnColours::kOwn) {
@@ -134,62 +137,39 @@ inline std::uint8_t* encode_record(Mask self, Mask exposed, const ColumnColours&
   }
 }
 
-// No record is longer than this: every span but the last takes in at least
-// one voxel, so a column has at most 65 spans of 4 bytes, and at most 64
-// colours of 4 bytes. Encoding may write this much past a record's end.
-constexpr std::size_t kMaxRecordBytes = 4 * (MAP_Z + 1) + 4 * MAP_Z;
-constexpr std::size_t kColourSlack = 12;
 
-// The records of one row of x, y from 0 up, from `out` on; returns the
-// end. The neighbours of a column along y are its neighbours in memory, so
-// its solidity and the next column's are carried along the row.
-std::uint8_t* encode_row(int x, std::uint8_t* out, std::uint32_t* starts, std::uint32_t base) {
-  const std::uint64_t* self_row = &column_solid[column_index(x, 0)];
-  const std::uint64_t* west_row = x > 0 ? &column_solid[column_index(x - 1, 0)] : nullptr;
-  const std::uint64_t* east_row = x + 1 < MAP_X ? &column_solid[column_index(x + 1, 0)] : nullptr;
-  const ColumnColours* colours = &column_colours[column_index(x, 0)];
-  const std::uint8_t* const begin = out;
-  Mask north = kAllSolid;
-  Mask self = self_row[0];
-  for (int y = 0; y < MAP_Y; ++y) {
-    const Mask south = y + 1 < MAP_Y ? self_row[y + 1] : kAllSolid;
-    const Mask west = west_row != nullptr ? west_row[y] : kAllSolid;
-    const Mask east = east_row != nullptr ? east_row[y] : kAllSolid;
-    starts[y] = base + static_cast<std::uint32_t>(out - begin);
-    out = encode_record(self, exposed_mask(self, west, east, north, south), colours[y], out);
-    north = self;
-    self = south;
-  }
-  return out;
-}
-
-// The room of an EncodedMap: the record starts, then the records, then
-// slack that lets the gathering copy short records in whole blocks.
-constexpr std::size_t kStartsBytes = sizeof(std::uint32_t) * (MAP_COLUMNS + 1);
-constexpr std::size_t kCopyBlock = 32;
-// Room for the records of a few times a generated map's (about 6 MB), at
-// first; a map that needs more gets room that is twice as large, up to
-// what the largest possible map needs.
-constexpr std::size_t kFirstRecordRoom = std::size_t{30} << 20;
-constexpr std::size_t kMaxRowBytes = kMaxRecordBytes * MAP_Y;
-
-// The file is written in pieces of this many rows of y, each gathered on
-// any core and written as soon as it and all before it are ready, so that
-// the system's copying of the file overlaps the gathering.
+// The file is written in pieces of this many rows of y, each encoded on any
+// core and written as soon as it and all before it are ready, so that the
+// system's copying of the file overlaps the encoding.
 constexpr int kPieceRows = 16;
 constexpr int kPieces = MAP_Y / kPieceRows;
-constexpr std::size_t kMaxPieceBytes = kMaxRecordBytes * kPieceRows * MAP_X + kCopyBlock;
+constexpr std::size_t kMaxPieceBytes = kMaxRecordBytes * kPieceRows * MAP_X + kColourSlack;
 
-// Copies `size` bytes from `from` to `to`. Most records are shorter than
-// a block, and are copied as one block: bytes past the record are read
-// from the room's slack or the next records and written where the next
-// record will overwrite them.
-void copy_record(const std::uint8_t* from, std::size_t size, std::uint8_t* to) {
-  if (size <= kCopyBlock) {
-    std::memcpy(to, from, kCopyBlock);
-  } else {
-    std::memcpy(to, from, size);
+// Writes the records of rows y_first..y_last-1, in file order, from `out`
+// on; returns the end. The columns are visited in the order of the file, so
+// the bytes are written one after another; the solidity of the three
+// columns around x is carried along the row. Neighbours along the row lie
+// 512 columns apart in the Volume, a stride the processor's own
+// prefetching does not follow, so the columns a few steps ahead are asked
+// for.
+std::uint8_t* encode_rows(int y_first, int y_last, std::uint8_t* out) {
+  constexpr int kAhead = 16;
+  for (int y = y_first; y < y_last; ++y) {
+    Mask west = kAllSolid;
+    Mask self = solid_at(0, y);
+    for (int x = 0; x < MAP_X; ++x) {
+      if (x + kAhead < MAP_X) {
+        __builtin_prefetch(&column_colours[column_index(x + kAhead, y)]);
+        if (y + 1 < MAP_Y) __builtin_prefetch(&column_solid[column_index(x + kAhead, y + 1)]);
+      }
+      const Mask east = solid_at(x + 1, y);
+      const Mask exposed = exposed_mask(self, west, east, solid_at(x, y - 1), solid_at(x, y + 1));
+      out = encode_record(self, exposed, column_colours[column_index(x, y)], out);
+      west = self;
+      self = east;
+    }
   }
+  return out;
 }
 
 // Room for the pieces to take turns in: a few buffers, each with room for
@@ -197,6 +177,25 @@ void copy_record(const std::uint8_t* from, std::size_t size, std::uint8_t* to) {
 // buffer is used again once its piece is written, so little fresh memory is
 // needed.
 MappedBytes piece_room() { return MappedBytes(kMaxPieceBytes * 2 * static_cast<std::size_t>(core_count())); }
+
+// Encodes the whole file in pieces in `room` and hands each piece's bytes
+// to `consume(bytes, size)` in file order, one piece at a time.
+template <typename Consume>
+void encode_pieces(const MappedBytes& room, const Consume& consume) {
+  const int buffers = static_cast<int>(room.size() / kMaxPieceBytes);
+  const auto buffer = [&room, buffers](int piece) {
+    return room.data() + static_cast<std::size_t>(piece % buffers) * kMaxPieceBytes;
+  };
+  std::size_t size[kPieces] = {};
+  for_pieces_in_order(
+      kPieces, buffers,
+      [&](int piece, int) {
+        const std::uint8_t* end =
+            encode_rows(piece * kPieceRows, (piece + 1) * kPieceRows, buffer(piece));
+        size[piece] = static_cast<std::size_t>(end - buffer(piece));
+      },
+      [&](int piece) { consume(buffer(piece), size[piece]); });
+}
 
 }  // namespace
 
@@ -211,96 +210,22 @@ void encode_column(int x, int y, std::vector<std::uint8_t>* out) {
   out->insert(out->end(), record, end);
 }
 
-EncodedMap::EncodedMap() : pieces_(piece_room()) { make_room(kFirstRecordRoom); }
-
-EncodedMap::~EncodedMap() = default;
-
-void EncodedMap::make_room(std::size_t record_bytes) {
-  auto room = std::make_unique<MappedBytes>(kStartsBytes + record_bytes + kCopyBlock,
-                                            MappedBytes::Pages::kHuge);
-  if (room_ != nullptr && rows_ > 0) {
-    const std::uint32_t used = starts_[column_index(rows_, 0)];
-    std::memcpy(room->data(), room_->data(), kStartsBytes + used);
-  }
-  room_ = std::move(room);
-  record_room_ = record_bytes;
-  starts_ = reinterpret_cast<std::uint32_t*>(room_->data());
-  bytes_ = room_->data() + kStartsBytes;
-}
-
-void EncodedMap::encode_rows(int first, int last) {
-  if (first != (first == 0 ? 0 : rows_) || last <= first || last > MAP_X) {
-    throw std::logic_error("map rows encoded out of order");
-  }
-  if (first == 0) rows_ = 0;
-  std::uint32_t end = first == 0 ? 0 : starts_[column_index(first, 0)];
-  for (int x = first; x < last; ++x) {
-    if (end + kMaxRowBytes > record_room_) {
-      make_room(std::min(2 * record_room_, kMaxRecordBytes * MAP_COLUMNS));
-    }
-    const std::uint8_t* row_end = encode_row(x, bytes_ + end, &starts_[column_index(x, 0)], end);
-    end = static_cast<std::uint32_t>(row_end - bytes_);
-    starts_[column_index(x + 1, 0)] = end;  // the row's end, until the next row begins there
-    rows_ = x + 1;
-  }
-}
-
-// Gathers the file in pieces in `room` and hands each piece's bytes to
-// `consume(bytes, size)` in file order, one piece at a time.
-template <typename Consume>
-void EncodedMap::gather_pieces(const Consume& consume) const {
-  if (!complete()) throw std::logic_error("map written before all its rows were encoded");
-  const int buffers = static_cast<int>(pieces_.size() / kMaxPieceBytes);
-  const auto buffer = [this, buffers](int piece) {
-    return pieces_.data() + static_cast<std::size_t>(piece % buffers) * kMaxPieceBytes;
-  };
-  std::size_t size[kPieces] = {};
-  for_pieces_in_order(
-      kPieces, buffers,
-      [&](int piece, int) {
-        std::uint8_t* out = buffer(piece);
-        for (int y = piece * kPieceRows; y < (piece + 1) * kPieceRows; ++y) {
-          for (int x = 0; x < MAP_X; ++x) {
-            const int i = column_index(x, y);
-            const std::size_t record = starts_[i + 1] - starts_[i];
-            copy_record(bytes_ + starts_[i], record, out);
-            out += record;
-          }
-        }
-        size[piece] = static_cast<std::size_t>(out - buffer(piece));
-      },
-      [&](int piece) { consume(buffer(piece), size[piece]); });
-}
-
-void EncodedMap::append_file(std::vector<std::uint8_t>* out) const {
-  gather_pieces([out](const std::uint8_t* bytes, std::size_t size) {
+void encode_vxl(std::vector<std::uint8_t>* out) {
+  out->clear();
+  encode_pieces(piece_room(), [out](const std::uint8_t* bytes, std::size_t size) {
     out->insert(out->end(), bytes, bytes + size);
   });
 }
 
-bool EncodedMap::write(const char* path, std::string* reason) const {
-  if (!complete()) throw std::logic_error("map written before all its rows were encoded");
-  // All the memory it needs is had with the object: should it run out, no
-  // temporary file has been made yet.
+bool write_vxl(const char* path, std::string* reason) {
+  // Memory first: should it run out, no temporary file has been made yet.
+  const MappedBytes room = piece_room();
   ReplacingFile file;
   if (!file.open(path)) return file.finish(reason);
-  gather_pieces([&file](const std::uint8_t* bytes, std::size_t size) {
+  encode_pieces(room, [&file](const std::uint8_t* bytes, std::size_t size) {
     file.append(bytes, size);
   });
   return file.finish(reason);
-}
-
-void encode_vxl(std::vector<std::uint8_t>* out) {
-  EncodedMap map;
-  map.encode_rows(0, MAP_X);
-  out->clear();
-  map.append_file(out);
-}
-
-bool write_vxl(const char* path, std::string* reason) {
-  EncodedMap map;
-  map.encode_rows(0, MAP_X);
-  return map.write(path, reason);
 }
 
 }  // namespace vxlforge

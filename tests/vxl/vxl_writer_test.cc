@@ -7,7 +7,6 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -196,8 +195,8 @@ Bytes file_of_columns() {
 }
 
 // Columns of every kind of record: short ones, and long ones (many spans
-// and colours, longer than the blocks the gathering copies) at the map's
-// corners and edges and on both sides of where the file's pieces meet.
+// and colours) at the map's corners and edges and on both sides of where
+// the file's pieces meet.
 void varied_volume(int variant) {
   for (int x = 0; x < 512; ++x) {
     for (int y = 0; y < 512; ++y) {
@@ -215,32 +214,19 @@ void varied_volume(int variant) {
   }
 }
 
-TEST_F(VxlWriterTest, RowsEncodedInStepsGatherIntoTheFileOrder) {
-  EncodedMap encoded;
+TEST_F(VxlWriterTest, TheFileIsEveryColumnsRecordInFileOrder) {
   for (int variant = 0; variant < 2; ++variant) {
-    // A second map through the same object: nothing of the first may show.
     varied_volume(variant);
-    const Bytes expected = file_of_columns();
-    ASSERT_GT(expected.size(), 262144u * 8);
-    for (const auto& [first, last] : {std::pair{0, 1}, std::pair{1, 8}, std::pair{8, 300},
-                                      std::pair{300, 511}, std::pair{511, 512}}) {
-      encoded.encode_rows(first, last);
-      EXPECT_EQ(encoded.complete(), last == 512);
-    }
-    ASSERT_TRUE(encoded.complete());
     Bytes file;
-    encoded.append_file(&file);
-    EXPECT_EQ(file, expected) << "map " << variant;
-    Bytes whole;
-    encode_vxl(&whole);
-    EXPECT_EQ(whole, expected) << "map " << variant;
+    encode_vxl(&file);
+    EXPECT_EQ(file, file_of_columns()) << "map " << variant;
     clear();
   }
 }
 
-TEST_F(VxlWriterTest, AMapOfLongRecordsGetsMoreRoomAndKeepsWhatWasEncoded) {
+TEST_F(VxlWriterTest, AMapOfLongRecordsEncodesWhole) {
   // Every other voxel solid in every column: 32 spans a column, about
-  // 64 MiB of records, more than the room a map gets at first.
+  // 64 MiB of records, the longest pieces the writer meets.
   for (int x = 0; x < 512; ++x) {
     for (int y = 0; y < 512; ++y) {
       for (int z = 0; z < 64; z += 2) fill_column(x, y, z, z, make_colour(x & 255, y & 255, z));
@@ -248,26 +234,9 @@ TEST_F(VxlWriterTest, AMapOfLongRecordsGetsMoreRoomAndKeepsWhatWasEncoded) {
   }
   const Bytes expected = file_of_columns();
   ASSERT_GT(expected.size(), std::size_t{60} << 20);
-  EncodedMap encoded;
-  for (int x = 0; x < 512; x += 64) encoded.encode_rows(x, x + 64);
   Bytes file;
-  encoded.append_file(&file);
+  encode_vxl(&file);
   EXPECT_TRUE(file == expected);  // not EXPECT_EQ: a failure would print 64 MiB
-}
-
-TEST_F(VxlWriterTest, RowsOutOfOrderOrAnIncompleteMapAreRefused) {
-  EncodedMap encoded;
-  EXPECT_THROW(encoded.encode_rows(1, 2), std::logic_error);  // row 0 first
-  encoded.encode_rows(0, 10);
-  EXPECT_THROW(encoded.encode_rows(11, 12), std::logic_error);  // row 10 skipped
-  EXPECT_THROW(encoded.encode_rows(10, 513), std::logic_error);
-  Bytes file;
-  EXPECT_THROW(encoded.append_file(&file), std::logic_error);
-  std::string reason;
-  EXPECT_THROW(encoded.write("/nonexistent-folder-for-test/x.vxl", &reason), std::logic_error);
-  encoded.encode_rows(0, 512);  // a new map from row 0
-  encoded.append_file(&file);
-  EXPECT_EQ(file.size(), 1048576u);
 }
 
 }  // namespace
