@@ -12,7 +12,7 @@ namespace vxlforge {
 // Whole huge pages for the largest arrays.
 VXLFORGE_HUGE_PAGE_ALIGNED std::uint64_t column_solid[MAP_COLUMNS];
 VXLFORGE_HUGE_PAGE_ALIGNED ColumnColours column_colours[MAP_COLUMNS];
-std::int32_t column_top[MAP_COLUMNS];
+std::uint8_t column_top[MAP_COLUMNS];
 Colour colour_blocks[MAP_COLUMNS][MAP_Z];
 
 namespace {
@@ -77,7 +77,7 @@ void voxelise_rows(int first, int last) {
       } else {
         top = static_cast<int>(h);
       }
-      column_top[column_index(x, y)] = top;
+      column_top[column_index(x, y)] = static_cast<std::uint8_t>(top);
       column_solid[column_index(x, y)] = (std::uint64_t{2} << top) - 1u;  // z = 0..top
     }
   }
