@@ -36,8 +36,9 @@ inline int column_index(int x, int y) { return x * 512 + y; }
 extern std::uint64_t column_solid[MAP_COLUMNS];
 // The terrain top that voxelise derived, 0..62: a byte holds it, and a
 // quarter of the memory is a quarter of the pages to fault in and of the
-// cache lines the colouring and the cover pass read.
-extern std::uint8_t column_top[MAP_COLUMNS];
+// cache lines the colouring and the cover pass read. Kept with the other
+// per-column arrays, see fixed_arrays.h.
+extern std::uint8_t (&column_top)[MAP_COLUMNS];
 
 // 1 when voxel (x, y, z) is solid, 0 when it is air.
 inline std::uint8_t voxel_solid(int x, int y, int z) {
