@@ -14,8 +14,6 @@ namespace vxlforge {
 
 namespace {
 
-std::size_t round_up(std::size_t value, std::size_t unit) { return (value + unit - 1) / unit * unit; }
-
 // Bigger than any room can be: what remains after rounding up and aligning.
 constexpr std::size_t kLargestRoom = std::numeric_limits<std::size_t>::max() / 4;
 
@@ -24,6 +22,8 @@ constexpr std::size_t kLargestRoom = std::numeric_limits<std::size_t>::max() / 4
 #if defined(__linux__)
 
 namespace {
+
+std::size_t round_up(std::size_t value, std::size_t unit) { return (value + unit - 1) / unit * unit; }
 
 // Address space is reserved this much at a time (more for a bigger room),
 // from a huge-page boundary, and rooms are cut from it in order, so that
