@@ -16,6 +16,7 @@
 #include "driver/options.h"
 #include "driver/print_message.h"
 #include "driver/seed_text.h"
+#include "mapgen/fixed_arrays.h"
 #include "mapgen/start_regions.h"
 #include "random/rng.h"
 #include "vxl/vxl_writer.h"
@@ -102,6 +103,9 @@ int run_with_options(char** options, const char* program_name,
 }  // namespace
 
 int run_program(int argc, char** argv) {
+  // First of all: a page of the map's arrays written before the advice
+  // keeps small pages.
+  advise_fixed_arrays();
   // The clock is read first on every run, also when -s follows.
   const std::int32_t seed = clock_seed();
   const char* program_name = argc > 0 ? argv[0] : "vxlforge";

@@ -7,8 +7,6 @@
 
 namespace vxlforge {
 
-std::uint8_t road_mask[MAP_COLUMNS];
-
 namespace {
 
 constexpr int kWalks = 100;

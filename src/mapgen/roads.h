@@ -12,8 +12,9 @@ constexpr std::uint8_t ROAD = 1;
 // A road cell whose eight neighbours are road too.
 constexpr std::uint8_t ROAD_INTERIOR = 2;
 
-// One byte per map column, indexed like column_top.
-extern std::uint8_t road_mask[MAP_COLUMNS];
+// One byte per map column, indexed like column_top. Kept with the other
+// per-column arrays, see fixed_arrays.h.
+extern std::uint8_t (&road_mask)[MAP_COLUMNS];
 
 // Draws one hundred random walks across the map along x, each drifting
 // along y, into road_mask, then marks the interior cells. Even walks run

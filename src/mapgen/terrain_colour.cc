@@ -69,7 +69,7 @@ namespace {
 struct RowInputs {
   const float* heights;
   const float* west;
-  const std::int32_t* tops;
+  const std::uint8_t* tops;
 };
 
 // Colours of columns first..last-1 of a row, one at a time.
@@ -135,7 +135,7 @@ __attribute__((target("avx2"))) void colour_columns_wide(const RowInputs& row, s
                                                          std::int32_t high, Colour* out) {
   const float* h_row = row.heights;
   const float* west_row = row.west;
-  const std::int32_t* top_row = row.tops;
+  const std::uint8_t* top_row = row.tops;
   const __m256d low_d = _mm256_set1_pd(static_cast<double>(static_cast<float>(low)));
   const __m256d range = _mm256_set1_pd(static_cast<double>(high - low));
   const __m256d shade_scale = _mm256_set1_pd(static_cast<double>(kShadeScale));
@@ -172,8 +172,10 @@ __attribute__((target("avx2"))) void colour_columns_wide(const RowInputs& row, s
                          raised_component_wide(160.0, 60.0, height_t, slope_t, shade),
                          raised_component_wide(104.0, 116.0, height_t, slope_t, shade));
 
-    const __m128i floor_level = _mm_cmpeq_epi32(
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(top_row + y)), _mm_setzero_si128());
+    std::int32_t four_tops;
+    std::memcpy(&four_tops, top_row + y, sizeof(four_tops));
+    const __m128i floor_level =
+        _mm_cmpeq_epi32(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(four_tops)), _mm_setzero_si128());
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + y),
                      _mm_blendv_epi8(raised_colour, floor_colour, floor_level));
   }
@@ -187,7 +189,7 @@ bool wide_colours_agree() {
 #ifdef VXLFORGE_HAVE_AVX2_KERNELS
   float heights[MAP_Y];
   float west[MAP_Y];
-  std::int32_t tops[MAP_Y];
+  std::uint8_t tops[MAP_Y];
   std::uint32_t word = 1;
   const auto next = [&word] {
     word = word * 1664525u + 1013904223u;
@@ -198,7 +200,7 @@ bool wide_colours_agree() {
     h = y % 37 == 0 ? next() * 53.0f - 8.0f : h + (next() - 0.5f) * 1.6f;
     heights[y] = h;
     west[y] = h + (next() - 0.5f) * (y % 5 == 0 ? 30.0f : 2.0f);
-    tops[y] = y % 3 == 0 ? 0 : 1 + y % 30;
+    tops[y] = static_cast<std::uint8_t>(y % 3 == 0 ? 0 : 1 + y % 30);
   }
   const RowInputs row{heights, west, tops};
   Colour plain[MAP_Y];

@@ -9,11 +9,13 @@
 
 namespace vxlforge {
 
-// Whole huge pages for the largest arrays.
+// Whole huge pages for the largest arrays, each a whole number of them
+// long (see fixed_arrays.h). Of colour_blocks only the blocks handed out
+// are touched, in order from the start, so only the first huge page or
+// two of it take memory.
 VXLFORGE_HUGE_PAGE_ALIGNED std::uint64_t column_solid[MAP_COLUMNS];
 VXLFORGE_HUGE_PAGE_ALIGNED ColumnColours column_colours[MAP_COLUMNS];
-std::int32_t column_top[MAP_COLUMNS];
-Colour colour_blocks[MAP_COLUMNS][MAP_Z];
+VXLFORGE_HUGE_PAGE_ALIGNED Colour colour_blocks[MAP_COLUMNS][MAP_Z];
 
 namespace {
 
@@ -77,7 +79,7 @@ void voxelise_rows(int first, int last) {
       } else {
         top = static_cast<int>(h);
       }
-      column_top[column_index(x, y)] = top;
+      column_top[column_index(x, y)] = static_cast<std::uint8_t>(top);
       column_solid[column_index(x, y)] = (std::uint64_t{2} << top) - 1u;  // z = 0..top
     }
   }

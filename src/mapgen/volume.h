@@ -34,7 +34,11 @@ inline int column_index(int x, int y) { return x * 512 + y; }
 // (16 MiB), and the writer finds exposed voxels with shifts and ANDs on
 // these words.
 extern std::uint64_t column_solid[MAP_COLUMNS];
-extern std::int32_t column_top[MAP_COLUMNS];  // terrain top from voxelise, 0..62
+// The terrain top that voxelise derived, 0..62: a byte holds it, and a
+// quarter of the memory is a quarter of the pages to fault in and of the
+// cache lines the colouring and the cover pass read. Kept with the other
+// per-column arrays, see fixed_arrays.h.
+extern std::uint8_t (&column_top)[MAP_COLUMNS];
 
 // 1 when voxel (x, y, z) is solid, 0 when it is air.
 inline std::uint8_t voxel_solid(int x, int y, int z) {

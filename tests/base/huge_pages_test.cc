@@ -5,35 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <fstream>
-#include <sstream>
-#include <string>
 #include <vector>
+
+#include "support/page_advice.h"
 
 namespace vxlforge {
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
-// Whether the mapping that holds `address` carries the huge-page advice,
-// read from the kernel's list of this process's mappings.
-bool advised(std::uintptr_t address) {
-  std::ifstream maps("/proc/self/smaps");
-  std::string line;
-  bool inside = false;
-  while (std::getline(maps, line)) {
-    std::uintptr_t from = 0;
-    std::uintptr_t to = 0;
-    char dash = 0;
-    std::istringstream range(line);
-    if (range >> std::hex >> from >> dash >> to && dash == '-') {
-      inside = from <= address && address < to;
-    } else if (inside && line.rfind("VmFlags:", 0) == 0) {
-      return line.find(" hg") != std::string::npos;
-    }
-  }
-  return false;
-}
+using testing::huge_page_advised;
 
 TEST(HugePagesTest, OnlyPagesTheArraysMostlyFillAreAdvised) {
   // Five huge pages of fresh memory from a huge-page boundary (one more is
@@ -56,14 +37,14 @@ TEST(HugePagesTest, OnlyPagesTheArraysMostlyFillAreAdvised) {
       {at(2.5), kHugePage / 4 * 5},
   };
   advise_huge_pages(arrays);
-  if (!advised(base)) {
+  if (!huge_page_advised(base)) {
     munmap(mapping, size);
     GTEST_SKIP() << "this kernel takes no huge-page advice";
   }
-  EXPECT_TRUE(advised(base + kHugePage));
-  EXPECT_FALSE(advised(base + 2 * kHugePage));
-  EXPECT_TRUE(advised(base + 3 * kHugePage));
-  EXPECT_FALSE(advised(base + 4 * kHugePage));
+  EXPECT_TRUE(huge_page_advised(base + kHugePage));
+  EXPECT_FALSE(huge_page_advised(base + 2 * kHugePage));
+  EXPECT_TRUE(huge_page_advised(base + 3 * kHugePage));
+  EXPECT_FALSE(huge_page_advised(base + 4 * kHugePage));
   munmap(mapping, size);
 }
 

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,6 +36,18 @@ using testing::sha256_hex;
 template <typename Array>
 std::string digest_of(const Array& a) {
   return sha256_hex(&a[0], sizeof(a));
+}
+
+// The column tops as the reference holds them: one 32-bit word each, least
+// significant byte first, whatever width the program keeps them in.
+std::string digest_of_tops() {
+  std::vector<std::uint8_t> words;
+  words.reserve(std::size(column_top) * 4);
+  for (const std::uint8_t top : column_top) {
+    const std::uint8_t word[4] = {top, 0, 0, 0};
+    words.insert(words.end(), word, word + 4);
+  }
+  return sha256_hex(words.data(), words.size());
 }
 
 // The solid flag of every voxel, in voxel_index order, as one byte each.
@@ -86,7 +99,7 @@ Observed observe_run(std::int32_t seed, bool debug) {
     switch (stage) {
       case Stage::kVoxelised:
         record("heights_voxelise", digest_of(height_field));
-        record("column_top", digest_of(column_top));
+        record("column_top", digest_of_tops());
         break;
       case Stage::kTerrainColoured:
         record("heights_colour", digest_of(height_field));

@@ -132,7 +132,7 @@ class DressColumnTest : public ::testing::Test {
 
   void raised(int top, std::uint8_t road, float cover) {
     const int c = column_index(kX, kY);
-    column_top[c] = top;
+    column_top[c] = static_cast<std::uint8_t>(top);
     road_mask[c] = road;
     noise_.land_cover[kY] = cover;
     fill_column(kX, kY, 0, top, kGround);

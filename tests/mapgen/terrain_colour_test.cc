@@ -88,7 +88,7 @@ TEST_F(ColourTerrainTest, EveryColumnIsColouredAsOnItsOwn) {
       height_field[field_index(x, y)] = h;
     }
   }
-  for (int i = 0; i < MAP_COLUMNS; ++i) column_top[i] = pick() % 4 == 0 ? 0 : 1 + static_cast<int>(pick() % 30);
+  for (int i = 0; i < MAP_COLUMNS; ++i) column_top[i] = static_cast<std::uint8_t>(pick() % 4 == 0 ? 0 : 1 + pick() % 30);
   for (int y = 0; y < MAP_Y; y += 7) height_field[field_index(9, y)] = 4.0f;   // the ramp's ends
   for (int y = 3; y < MAP_Y; y += 7) height_field[field_index(9, y)] = 32.0f;
   for (const bool plain : {false, true}) {

@@ -1,7 +1,0 @@
-#include "mapgen/shared_fields.h"
-
-namespace vxlforge {
-
-Field height_field;
-
-}  // namespace vxlforge
