@@ -23,7 +23,8 @@ struct ColumnRun {
 // lattice row stays the same. Every value is rounded where the reference
 // rounds it. Its rows can be filled in any order, in as many calls and on
 // as many threads as suit the caller. Where the processor has AVX2, wide
-// kernels build the gradient terms and the cells (see base/cpu_features.h).
+// kernels build the gradient terms and the cells, and where it has AVX-512
+// a wider one the cells (see base/cpu_features.h).
 class NoiseOctave {
  public:
   // Per-thread working space: the gradient terms of the lattice row last
