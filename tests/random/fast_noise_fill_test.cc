@@ -143,6 +143,40 @@ TEST_F(FastNoiseFillTest, PreparedOctaveFilledRowByRowInAnyOrderMatches) {
   }
 }
 
+TEST_F(FastNoiseFillTest, SlicesOnAllThreadsBuildEachLatticeIndexOnceAndKeepNone) {
+  // The rows cover the whole period along them, so each of its `cells`
+  // indexes is needed, by rows of neighbouring slices at the slice edges,
+  // and by every slice for the coarsest octaves.
+  for (int cells : {2, 16, 64, 256}) {
+    fill_noise_field(*reference, cells, cells, -1.0f, 1.0f, 0.0f, 0.5f, 3.25f, 7.5f);
+    const NoiseOctave octave(cells, cells, -1.0f, 1.0f, 0.0f, 0.5f, 3.25f, 7.5f);
+    fill_in_slices(*fast, octave, 16);
+    EXPECT_EQ(first_difference(), -1) << cells << " cells";
+    EXPECT_EQ(octave.term_counts().built, cells);
+    EXPECT_EQ(octave.term_counts().held, 0) << cells << " cells";
+  }
+}
+
+TEST_F(FastNoiseFillTest, RowsFilledAgainOrByTwoFillsAtOnceStillMatch) {
+  // Terms are freed once as many rows as need them have been filled, so
+  // filling rows twice frees some early; the fills that still need them
+  // must build them again, not read freed ones.
+  const NoiseOctave octave(64, 64, 0.0f, 8.0f, 0.5f, 12.5f, 200.25f, 30.125f);
+  fill_noise_field(*reference, 64, 64, 0.0f, 8.0f, 0.5f, 12.5f, 200.25f, 30.125f);
+  NoiseOctave::Scratch scratch;
+  octave.fill_rows(*fast, 0, 100, &scratch);
+  EXPECT_GT(octave.term_counts().held, 0) << "rows 99 and 100 share a lattice row";
+  octave.fill_rows(*fast, 0, FIELD_SIZE, &scratch);
+  EXPECT_EQ(first_difference(), -1);
+  auto second = std::make_unique<Field>();
+  for_row_slices(FIELD_SIZE, 2, [&](int slice, int, int) {
+    NoiseOctave::Scratch own;
+    octave.fill_rows(slice == 0 ? *fast : *second, 0, FIELD_SIZE, &own);
+  });
+  EXPECT_EQ(first_difference(), -1);
+  EXPECT_EQ(std::memcmp(second->data(), reference->data(), sizeof(float) * FIELD_CELLS), 0);
+}
+
 TEST_F(FastNoiseFillTest, RunsFillExactlyTheirCellsAsTheReference) {
   // Runs of every length, odd starts and ends, at tile edges and row ends,
   // differing per row; one row has none. Linear and sharpened octaves take
