@@ -200,8 +200,9 @@ class TermCache {
     }
     // Built without the lock, so that other threads build other terms at
     // the same time; if another built the same ones meanwhile, those are
-    // kept and these dropped.
-    auto fresh = std::make_unique<LatticeHalf>();
+    // kept and these dropped. Every term is written, so the allocation is
+    // not cleared first.
+    auto fresh = std::make_unique_for_overwrite<LatticeHalf>();
     build_half(o, o.slot_index[static_cast<std::size_t>(slot)], gradients, fresh.get());
     const std::lock_guard<std::mutex> lock(mutex_);
     if (s.half == nullptr) {
