@@ -88,6 +88,19 @@ void hash_gradients(const Octave& o, std::int32_t x_index, SegmentGradients (&g)
   for (int s = 0; s < segments; ++s) {
     const Octave::Segment& segment = o.segments[static_cast<std::size_t>(s)];
     for (int j = 0; j < 2; ++j) {
+      // Neighbouring segments share the corners between them: those at
+      // j = 0 are the previous segment's at j = 1, hashed already.
+      if (j == 0 && s > 0 &&
+          segment.y_index[0] == o.segments[static_cast<std::size_t>(s - 1)].y_index[1]) {
+        for (int k = 0; k < 2; ++k) {
+          SegmentGradients& corner = g[2 * k];
+          const SegmentGradients& shared = g[1 + 2 * k];
+          corner.gx[s] = shared.gx[s - 1];
+          corner.gy[s] = shared.gy[s - 1];
+          corner.gz_term[s] = shared.gz_term[s - 1];
+        }
+        continue;
+      }
       const int hxy = perm_table[hx + segment.y_index[j]];
       for (int k = 0; k < 2; ++k) {
         const float* basis = grad_basis[grad_index_table[perm_table[hxy + o.z_index[k]] & 63]];
