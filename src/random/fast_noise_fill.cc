@@ -204,24 +204,31 @@ class TermCache {
   // if no other fill holds them. Each acquire is followed by a release.
   const LatticeHalf* acquire(const Octave& o, int slot, SegmentGradients (&gradients)[4]) {
     Slot& s = slots_[static_cast<std::size_t>(slot)];
+    std::unique_ptr<LatticeHalf> fresh;
     {
       const std::lock_guard<std::mutex> lock(mutex_);
       if (s.half != nullptr) {
         ++s.active;
         return s.half.get();
       }
+      if (!spare_.empty()) {
+        fresh = std::move(spare_.back());
+        spare_.pop_back();
+      }
     }
     // Built without the lock, so that other threads build other terms at
     // the same time; if another built the same ones meanwhile, those are
     // kept and these dropped. Every term is written, so the allocation is
     // not cleared first.
-    auto fresh = std::make_unique_for_overwrite<LatticeHalf>();
+    if (fresh == nullptr) fresh = std::make_unique_for_overwrite<LatticeHalf>();
     build_half(o, o.slot_index[static_cast<std::size_t>(slot)], gradients, fresh.get());
     const std::lock_guard<std::mutex> lock(mutex_);
     if (s.half == nullptr) {
       s.half = std::move(fresh);
       ++built_;
       ++held_;
+    } else {
+      spare_.push_back(std::move(fresh));
     }
     ++s.active;
     return s.half.get();
@@ -230,16 +237,22 @@ class TermCache {
   // `rows` rows that need slot `slot` are filled (acquired: whether the
   // terms were acquired for them). Once all of them are, the terms are
   // freed, and the count starts again for a later fill of the same rows.
+  // Freed terms are kept for the next ones to be built, until the octave
+  // holds none: handing them back to the allocator and asking for them
+  // again costs more page faults than building them.
   void release(int slot, int rows, bool acquired) {
-    std::unique_ptr<LatticeHalf> done;
+    std::vector<std::unique_ptr<LatticeHalf>> done;
     const std::lock_guard<std::mutex> lock(mutex_);
     Slot& s = slots_[static_cast<std::size_t>(slot)];
     if (acquired) --s.active;
     s.remaining -= rows;
     if (s.active == 0 && s.remaining <= 0) {
       s.remaining = s.uses;
-      if (s.half != nullptr) --held_;
-      done = std::move(s.half);
+      if (s.half != nullptr) {
+        --held_;
+        spare_.push_back(std::move(s.half));
+      }
+      if (held_ == 0) done.swap(spare_);
     }
   }
 
@@ -257,6 +270,7 @@ class TermCache {
   };
   std::mutex mutex_;
   std::vector<Slot> slots_;
+  std::vector<std::unique_ptr<LatticeHalf>> spare_;
   int built_ = 0;
   int held_ = 0;
 };
