@@ -1,10 +1,10 @@
 #include "random/fast_noise_fill.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "base/cpu_features.h"
@@ -24,9 +24,6 @@ using noise_rounding::split;
 
 // What one fill shares between all its cells.
 struct Octave {
-  // Names this octave to the scratch that caches its gradient terms; an
-  // address could be reused by a later octave, a number is not.
-  std::uint64_t id;
   std::int32_t mask_x;
   float step_x;
   float offset_x;
@@ -55,6 +52,11 @@ struct Octave {
   std::int32_t z_index[2];
   float dz[2];
   double fade_z;
+  // Along the rows: each row's point, and the slots (see TermCache) of the
+  // gradient terms of its lattice row's two indexes.
+  AxisPoint row_point[FIELD_SIZE];
+  std::int32_t row_slot[FIELD_SIZE][2];
+  std::vector<std::int32_t> slot_index;  // the masked lattice index of each slot
 };
 
 // The gradient terms of the four corners (j, k) that share one lattice
@@ -67,18 +69,8 @@ struct Octave {
 // gradient's x component, and the corner value is partial + dx * gx in
 // single precision. Corner (j, k) is entry j + 2 * k.
 struct LatticeHalf {
-  std::uint64_t octave = 0;  // the terms are those of `x_index` of this octave
-  std::int32_t x_index = -1;  // masked lattice index along the rows
   alignas(32) float partial[4][FIELD_SIZE];
   alignas(32) float gx[4][FIELD_SIZE];
-};
-
-// Per thread: the two halves last built. Lattice row X uses the halves of
-// the indexes X and X + 1, so the next lattice row X + 1 finds one of its
-// halves already built and builds only the other.
-struct LatticeRow {
-  LatticeHalf halves[2];
-  const LatticeHalf* corner_half[2] = {nullptr, nullptr};  // for i = 0 and 1
 };
 
 // The gradient of one corner of every segment, as the three components the
@@ -96,6 +88,19 @@ void hash_gradients(const Octave& o, std::int32_t x_index, SegmentGradients (&g)
   for (int s = 0; s < segments; ++s) {
     const Octave::Segment& segment = o.segments[static_cast<std::size_t>(s)];
     for (int j = 0; j < 2; ++j) {
+      // Neighbouring segments share the corners between them: those at
+      // j = 0 are the previous segment's at j = 1, hashed already.
+      if (j == 0 && s > 0 &&
+          segment.y_index[0] == o.segments[static_cast<std::size_t>(s - 1)].y_index[1]) {
+        for (int k = 0; k < 2; ++k) {
+          SegmentGradients& corner = g[2 * k];
+          const SegmentGradients& shared = g[1 + 2 * k];
+          corner.gx[s] = shared.gx[s - 1];
+          corner.gy[s] = shared.gy[s - 1];
+          corner.gz_term[s] = shared.gz_term[s - 1];
+        }
+        continue;
+      }
       const int hxy = perm_table[hx + segment.y_index[j]];
       for (int k = 0; k < 2; ++k) {
         const float* basis = grad_basis[grad_index_table[perm_table[hxy + o.z_index[k]] & 63]];
@@ -172,42 +177,124 @@ void spread_terms_for(const Octave& o, const SegmentGradients (&g)[4], LatticeHa
   spread_terms(o, g, half);
 }
 
-void build_half(const Octave& o, std::int32_t x_index, LatticeHalf* half) {
-  SegmentGradients gradients[4];
+void build_half(const Octave& o, std::int32_t x_index, SegmentGradients (&gradients)[4],
+                LatticeHalf* half) {
   hash_gradients(o, x_index, gradients);
   spread_terms_for(o, gradients, half, wide_noise_fill.open());
-  half->octave = o.id;
-  half->x_index = x_index;
 }
 
-// Makes row->corner_half hold the terms of lattice row `x_cell`, building
-// only the halves that neither slot holds yet.
-void use_lattice_row(const Octave& o, std::int32_t x_cell, LatticeRow* row) {
-  const std::int32_t wanted[2] = {x_cell & o.mask_x, (x_cell + 1) & o.mask_x};
-  const auto holds = [&o](const LatticeHalf& half, std::int32_t index) {
-    return half.octave == o.id && half.x_index == index;
-  };
-  const LatticeHalf* found[2] = {nullptr, nullptr};
-  bool in_use[2] = {false, false};
-  for (int i = 0; i < 2; ++i) {
-    for (int slot = 0; slot < 2; ++slot) {
-      if (holds(row->halves[slot], wanted[i])) {
-        found[i] = &row->halves[slot];
-        in_use[slot] = true;
-        break;
+// The gradient terms of one octave, one LatticeHalf per lattice index along
+// the rows, shared by every thread that fills the octave: the first fill
+// that needs an index builds its terms, the others use them, and they are
+// freed once every row that needs them has been filled. Chunks of rows
+// share the indexes at their edges, and coarse octaves share a few indexes
+// between all chunks, so this builds each once instead of once per chunk;
+// rows filled in order on a few threads keep only the terms of the rows in
+// flight. Terms depend only on the octave and the index, so which thread
+// builds them cannot change a bit.
+class TermCache {
+ public:
+  // One slot per masked lattice index; uses[s] is the number of rows whose
+  // lattice row needs slot s.
+  explicit TermCache(const std::vector<int>& uses) : slots_(uses.size()) {
+    for (std::size_t s = 0; s < uses.size(); ++s) slots_[s].remaining = slots_[s].uses = uses[s];
+  }
+
+  // The terms of slot `slot`, built now with the working space `gradients`
+  // if no other fill holds them. Each acquire is followed by a release.
+  const LatticeHalf* acquire(const Octave& o, int slot, SegmentGradients (&gradients)[4]) {
+    Slot& s = slots_[static_cast<std::size_t>(slot)];
+    std::unique_ptr<LatticeHalf> fresh;
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      if (s.half != nullptr) {
+        ++s.active;
+        return s.half.get();
+      }
+      if (!spare_.empty()) {
+        fresh = std::move(spare_.back());
+        spare_.pop_back();
       }
     }
+    // Built without the lock, so that other threads build other terms at
+    // the same time; if another built the same ones meanwhile, those are
+    // kept and these dropped. Every term is written, so the allocation is
+    // not cleared first.
+    if (fresh == nullptr) fresh = std::make_unique_for_overwrite<LatticeHalf>();
+    build_half(o, o.slot_index[static_cast<std::size_t>(slot)], gradients, fresh.get());
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (s.half == nullptr) {
+      s.half = std::move(fresh);
+      ++built_;
+      ++held_;
+    } else {
+      spare_.push_back(std::move(fresh));
+    }
+    ++s.active;
+    return s.half.get();
   }
-  for (int i = 0; i < 2; ++i) {
-    if (found[i] != nullptr) continue;
-    const int slot = in_use[0] ? 1 : 0;
-    build_half(o, wanted[i], &row->halves[slot]);
-    found[i] = &row->halves[slot];
-    in_use[slot] = true;
+
+  // `rows` rows that need slot `slot` are filled (acquired: whether the
+  // terms were acquired for them). Once all of them are, the terms are
+  // freed, and the count starts again for a later fill of the same rows.
+  // Freed terms are kept for the next ones to be built, until the octave
+  // holds none: handing them back to the allocator and asking for them
+  // again costs more page faults than building them.
+  void release(int slot, int rows, bool acquired) {
+    std::vector<std::unique_ptr<LatticeHalf>> done;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    Slot& s = slots_[static_cast<std::size_t>(slot)];
+    if (acquired) --s.active;
+    s.remaining -= rows;
+    if (s.active == 0 && s.remaining <= 0) {
+      s.remaining = s.uses;
+      if (s.half != nullptr) {
+        --held_;
+        spare_.push_back(std::move(s.half));
+      }
+      if (held_ == 0) done.swap(spare_);
+    }
   }
-  row->corner_half[0] = found[0];
-  row->corner_half[1] = found[1];
-}
+
+  NoiseOctave::TermCounts counts() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return {built_, held_};
+  }
+
+ private:
+  struct Slot {
+    int uses = 0;
+    int remaining = 0;
+    int active = 0;  // fills using the terms now
+    std::unique_ptr<LatticeHalf> half;
+  };
+  std::mutex mutex_;
+  std::vector<Slot> slots_;
+  std::vector<std::unique_ptr<LatticeHalf>> spare_;
+  int built_ = 0;
+  int held_ = 0;
+};
+
+// The terms of one slot for one lattice row's rows, released when done
+// (also when the fill stops on an exception).
+class TermLease {
+ public:
+  TermLease(TermCache* cache, int slot, int rows) : cache_(cache), slot_(slot), rows_(rows) {}
+  TermLease(const TermLease&) = delete;
+  TermLease& operator=(const TermLease&) = delete;
+  ~TermLease() { cache_->release(slot_, rows_, half_ != nullptr); }
+
+  const LatticeHalf& get(const Octave& o, SegmentGradients (&gradients)[4]) {
+    half_ = cache_->acquire(o, slot_, gradients);
+    return *half_;
+  }
+
+ private:
+  TermCache* cache_;
+  int slot_;
+  int rows_;
+  const LatticeHalf* half_ = nullptr;
+};
 
 // dx * gx is exact (gx is -1, 0 or 1), so this adds once and rounds once.
 float corner_value(const LatticeHalf& half, int corner, int c, float dx) {
@@ -275,12 +362,153 @@ __attribute__((target("avx2"))) void fill_columns_wide(const Octave& o, const La
 }
 #endif
 
-FillColumns* fill_columns_for(bool linear, bool wide) {
-#ifdef VXLFORGE_HAVE_AVX2_KERNELS
-  if (wide) return linear ? fill_columns_wide<true> : fill_columns_wide<false>;
+#ifdef VXLFORGE_HAVE_AVX512_KERNELS
+#define VXLFORGE_AVX512_TARGET \
+  __attribute__((target("avx2,fma,avx512f,avx512dq,avx512vl,avx512bw")))
+
+// The same cells written out for AVX-512, eight at a time: their single
+// precision values in a 256-bit register, their double precision ones in a
+// 512-bit one, so that widening and rounding take one conversion each and
+// no lane has to be moved between halves of a register.
+struct Cells8 {
+  __m256 dx0, dx1;
+  __m512d u, fade_z, to_unit, one, half, span, lo, sharpen;
+};
+
+// Conversions of eight lanes. Written with an explicit all-lanes mask: the
+// unmasked forms of GCC 12 leave their merge source undefined, which its
+// warnings take for an uninitialised read; the instructions are the same.
+[[gnu::always_inline]] VXLFORGE_AVX512_TARGET inline __m512d widen_8(__m256 v) {
+  return _mm512_maskz_cvtps_pd(static_cast<__mmask8>(0xFF), v);
+}
+[[gnu::always_inline]] VXLFORGE_AVX512_TARGET inline __m256 narrow_8(__m512d v) {
+  return _mm512_maskz_cvtpd_ps(static_cast<__mmask8>(0xFF), v);
+}
+
+template <bool kMasked>
+[[gnu::always_inline]] VXLFORGE_AVX512_TARGET inline __m256 load_8(const float* p, __mmask8 mask) {
+  return kMasked ? _mm256_maskz_loadu_ps(mask, p) : _mm256_loadu_ps(p);
+}
+
+// A corner's value, partial + dx * gx, widened. The multiply and add are
+// fused: gx is -1, 0 or 1, so the product is exact, and the fused form
+// rounds the same exact sum once, as the separate multiply and add do (a
+// zero product keeps its sign in both).
+template <bool kMasked>
+[[gnu::always_inline]] VXLFORGE_AVX512_TARGET inline __m512d corner_8(const LatticeHalf& h, int i,
+                                                                      int c, __m256 dx,
+                                                                      __mmask8 mask) {
+  return widen_8(_mm256_fmadd_ps(dx, load_8<kMasked>(h.gx[i] + c, mask),
+                                 load_8<kMasked>(h.partial[i] + c, mask)));
+}
+
+// ((b - a) * t) + a, unfused: the product is not exact.
+[[gnu::always_inline]] VXLFORGE_AVX512_TARGET inline __m512d lerp_8(__m512d a, __m512d b,
+                                                                    __m512d t) {
+  return _mm512_add_pd(_mm512_mul_pd(_mm512_sub_pd(b, a), t), a);
+}
+
+// Rounded to single precision and widened again.
+[[gnu::always_inline]] VXLFORGE_AVX512_TARGET inline __m512d round_8(__m512d v) {
+  return widen_8(narrow_8(v));
+}
+
+// Eight cells from column c; with kMasked only those that `mask` selects
+// are read or written.
+template <bool kLinear, bool kMasked>
+[[gnu::always_inline]] VXLFORGE_AVX512_TARGET inline void fill_8_cells(
+    const Octave& o, const LatticeHalf& h0, const LatticeHalf& h1, const Cells8& k, int c,
+    __mmask8 mask, float* __restrict out) {
+  // Corner (i, j, k) of the cell: half i, entry j + 2 * k.
+  const __m512d g000 = corner_8<kMasked>(h0, 0, c, k.dx0, mask);
+  const __m512d g100 = corner_8<kMasked>(h1, 0, c, k.dx1, mask);
+  const __m512d g010 = corner_8<kMasked>(h0, 1, c, k.dx0, mask);
+  const __m512d g110 = corner_8<kMasked>(h1, 1, c, k.dx1, mask);
+  const __m512d g001 = corner_8<kMasked>(h0, 2, c, k.dx0, mask);
+  const __m512d g101 = corner_8<kMasked>(h1, 2, c, k.dx1, mask);
+  const __m512d g011 = corner_8<kMasked>(h0, 3, c, k.dx0, mask);
+  const __m512d g111 = corner_8<kMasked>(h1, 3, c, k.dx1, mask);
+  const __m512d a00 = round_8(lerp_8(g000, g100, k.u));
+  const __m512d a01 = round_8(lerp_8(g001, g101, k.u));
+  const __m512d a10 = round_8(lerp_8(g010, g110, k.u));
+  const __m512d a11 = round_8(lerp_8(g011, g111, k.u));
+  const __m512d fade_y =
+      kMasked ? _mm512_maskz_loadu_pd(mask, o.fade_y + c) : _mm512_loadu_pd(o.fade_y + c);
+  const __m512d b0 = round_8(lerp_8(a00, a10, fade_y));
+  const __m512d b1 = round_8(lerp_8(a01, a11, fade_y));
+  const __m512d n = lerp_8(b0, b1, k.fade_z);
+  const __m512d t = _mm512_mul_pd(_mm512_add_pd(_mm512_mul_pd(n, k.to_unit), k.one), k.half);
+  __m512d v;
+  if constexpr (kLinear) {
+    v = t;
+  } else {
+    const __m512d cubic = _mm512_sub_pd(_mm512_mul_pd(_mm512_mul_pd(t, t), t), t);
+    v = _mm512_add_pd(_mm512_mul_pd(cubic, k.sharpen), t);
+  }
+  const __m256 cell = narrow_8(_mm512_add_pd(_mm512_mul_pd(v, k.span), k.lo));
+  if constexpr (kMasked) {
+    _mm256_mask_storeu_ps(out + c, mask, cell);
+  } else {
+    _mm256_storeu_ps(out + c, cell);
+  }
+}
+
+// Sixteen cells a step, as two independent groups of eight, then one
+// group of eight, then the last few under a mask.
+template <bool kLinear>
+VXLFORGE_AVX512_TARGET void fill_columns_avx512(const Octave& o, const LatticeHalf& h0,
+                                                const LatticeHalf& h1, const AxisPoint& px,
+                                                int first, int last, float* __restrict out) {
+  const Cells8 k = {_mm256_set1_ps(px.frac),
+                    _mm256_set1_ps(px.frac1),
+                    _mm512_set1_pd(static_cast<double>(px.fade)),
+                    _mm512_set1_pd(o.fade_z),
+                    _mm512_set1_pd(static_cast<double>(noise_rounding::kNoiseToUnit)),
+                    _mm512_set1_pd(1.0),
+                    _mm512_set1_pd(0.5),
+                    _mm512_set1_pd(o.span),
+                    _mm512_set1_pd(o.lo),
+                    _mm512_set1_pd(o.sharpen)};
+  int c = first;
+  for (; c + 16 <= last; c += 16) {
+    fill_8_cells<kLinear, false>(o, h0, h1, k, c, 0, out);
+    fill_8_cells<kLinear, false>(o, h0, h1, k, c + 8, 0, out);
+  }
+  if (c + 8 <= last) {
+    fill_8_cells<kLinear, false>(o, h0, h1, k, c, 0, out);
+    c += 8;
+  }
+  if (c < last) {
+    const __mmask8 mask = static_cast<__mmask8>((1u << (last - c)) - 1u);
+    fill_8_cells<kLinear, true>(o, h0, h1, k, c, mask, out);
+  }
+}
 #endif
-  (void)wide;
+
+FillColumns* fill_columns_for(bool linear, KernelIsa isa) {
+#ifdef VXLFORGE_HAVE_AVX512_KERNELS
+  if (isa == KernelIsa::kAvx512) {
+    return linear ? fill_columns_avx512<true> : fill_columns_avx512<false>;
+  }
+#endif
+#ifdef VXLFORGE_HAVE_AVX2_KERNELS
+  if (isa != KernelIsa::kPlain) return linear ? fill_columns_wide<true> : fill_columns_wide<false>;
+#endif
+  (void)isa;
   return linear ? fill_columns<true> : fill_columns<false>;
+}
+
+// The AVX-512 copy of fill_columns has a gate of its own, so that where it
+// fails its check the AVX2 copy still runs.
+bool avx512_noise_fill_agrees();
+constinit const WideKernelGate avx512_noise_fill("noise fill, AVX-512", avx512_noise_fill_agrees,
+                                                 KernelIsa::kAvx512);
+
+// The widest cell kernel that may run now.
+KernelIsa fill_columns_isa() {
+  if (avx512_noise_fill.open()) return KernelIsa::kAvx512;
+  if (wide_noise_fill.open()) return KernelIsa::kAvx2;
+  return KernelIsa::kPlain;
 }
 
 // Columns per tile: a tile's gradient terms (4 KiB) stay in the first-level
@@ -288,32 +516,33 @@ FillColumns* fill_columns_for(bool linear, bool wide) {
 constexpr int kTileColumns = 64;
 
 // Rows first..last-1, only the column runs that runs_of(r) lists for row r.
-// `row` may hold the terms of a lattice row of this octave from an earlier
-// call, which are then used again.
 template <typename RunsOf>
-void fill_rows(const Octave& o, int first, int last, float* rows, LatticeRow* row,
-               const RunsOf& runs_of) {
-  FillColumns* const fill_columns = fill_columns_for(o.linear, wide_noise_fill.open());
-  AxisPoint points[FIELD_SIZE];
-  for (int r = first; r < last; ++r) {
-    points[r - first] = split(noise_rounding::lattice_coordinate(r, o.step_x, o.offset_x));
-  }
-  const auto point = [&](int r) -> const AxisPoint& { return points[r - first]; };
+void fill_rows(const Octave& o, TermCache* cache, int first, int last, float* rows,
+               SegmentGradients (&gradients)[4], const RunsOf& runs_of) {
+  FillColumns* const fill_columns = fill_columns_for(o.linear, fill_columns_isa());
+  const auto point = [&o](int r) -> const AxisPoint& { return o.row_point[r]; };
   // Rows that share a lattice row share all gradient terms.
   for (int r0 = first; r0 < last;) {
     int r1 = r0 + 1;
     while (r1 < last && point(r1).cell == point(r0).cell) ++r1;
-    use_lattice_row(o, point(r0).cell, row);
-    const LatticeHalf& h0 = *row->corner_half[0];
-    const LatticeHalf& h1 = *row->corner_half[1];
-    for (int c = 0; c < FIELD_SIZE; c += kTileColumns) {
-      for (int r = r0; r < r1; ++r) {
-        for (const ColumnRun& run : runs_of(r)) {
-          const int from = std::max(run.first, c);
-          const int to = std::min(run.last, c + kTileColumns);
-          if (from >= to) continue;
-          float* out = rows + static_cast<std::ptrdiff_t>(r - first) * FIELD_SIZE;
-          fill_columns(o, h0, h1, point(r), from, to, out);
+    bool any_cells = false;
+    for (int r = r0; r < r1 && !any_cells; ++r) {
+      for (const ColumnRun& run : runs_of(r)) any_cells = any_cells || run.first < run.last;
+    }
+    TermLease lease0(cache, o.row_slot[r0][0], r1 - r0);
+    TermLease lease1(cache, o.row_slot[r0][1], r1 - r0);
+    if (any_cells) {
+      const LatticeHalf& h0 = lease0.get(o, gradients);
+      const LatticeHalf& h1 = lease1.get(o, gradients);
+      for (int c = 0; c < FIELD_SIZE; c += kTileColumns) {
+        for (int r = r0; r < r1; ++r) {
+          for (const ColumnRun& run : runs_of(r)) {
+            const int from = std::max(run.first, c);
+            const int to = std::min(run.last, c + kTileColumns);
+            if (from >= to) continue;
+            float* out = rows + static_cast<std::ptrdiff_t>(r - first) * FIELD_SIZE;
+            fill_columns(o, h0, h1, point(r), from, to, out);
+          }
         }
       }
     }
@@ -323,8 +552,6 @@ void fill_rows(const Octave& o, int first, int last, float* rows, LatticeRow* ro
 
 void prepare(Octave* o, std::int32_t cells_x, std::int32_t cells_y, float lo, float hi,
              float sharpen, float offset_x, float offset_y, float offset_z) {
-  static std::atomic<std::uint64_t> last_id{0};
-  o->id = ++last_id;
   o->mask_x = noise_rounding::wrap_mask(cells_x);
   o->step_x = noise_rounding::lattice_step(cells_x);
   o->offset_x = offset_x;
@@ -356,6 +583,42 @@ void prepare(Octave* o, std::int32_t cells_x, std::int32_t cells_y, float lo, fl
   o->dz[0] = pz.frac;
   o->dz[1] = pz.frac1;
   o->fade_z = static_cast<double>(pz.fade);
+  // Each distinct masked index along the rows gets a slot, in the order
+  // the rows first need it.
+  // A wrapped axis has at most 256 indexes, looked up directly; an
+  // unwrapped one is searched.
+  o->slot_index.clear();
+  const bool wrapped = o->mask_x >= 0 && o->mask_x <= 255;
+  std::vector<std::int32_t> slot_of(wrapped ? 256 : 0, -1);
+  const auto slot_for = [o, wrapped, &slot_of](std::int32_t index) {
+    if (wrapped && slot_of[static_cast<std::size_t>(index)] >= 0) {
+      return slot_of[static_cast<std::size_t>(index)];
+    }
+    if (!wrapped) {
+      const auto found = std::find(o->slot_index.begin(), o->slot_index.end(), index);
+      if (found != o->slot_index.end()) {
+        return static_cast<std::int32_t>(found - o->slot_index.begin());
+      }
+    }
+    o->slot_index.push_back(index);
+    const auto slot = static_cast<std::int32_t>(o->slot_index.size()) - 1;
+    if (wrapped) slot_of[static_cast<std::size_t>(index)] = slot;
+    return slot;
+  };
+  for (int r = 0; r < FIELD_SIZE; ++r) {
+    const AxisPoint px = split(noise_rounding::lattice_coordinate(r, o->step_x, o->offset_x));
+    o->row_point[r] = px;
+    for (int i = 0; i < 2; ++i) o->row_slot[r][i] = slot_for((px.cell + i) & o->mask_x);
+  }
+}
+
+// How many rows need each slot's terms.
+std::vector<int> slot_uses(const Octave& o) {
+  std::vector<int> uses(o.slot_index.size(), 0);
+  for (int r = 0; r < FIELD_SIZE; ++r) {
+    for (int i = 0; i < 2; ++i) ++uses[static_cast<std::size_t>(o.row_slot[r][i])];
+  }
+  return uses;
 }
 
 #ifdef VXLFORGE_HAVE_AVX2_KERNELS
@@ -389,12 +652,65 @@ bool wide_noise_fill_agrees() {
   }
   const AxisPoint px = split(5.3f);
   for (const bool linear : {true, false}) {
-    fill_columns_for(linear, false)(o, check->plain[0], check->plain[1], px, 0, FIELD_SIZE,
-                                    check->plain_cells);
-    fill_columns_for(linear, true)(o, check->plain[0], check->plain[1], px, 0, FIELD_SIZE,
-                                   check->wide_cells);
+    fill_columns_for(linear, KernelIsa::kPlain)(o, check->plain[0], check->plain[1], px, 0,
+                                                FIELD_SIZE, check->plain_cells);
+    fill_columns_for(linear, KernelIsa::kAvx2)(o, check->plain[0], check->plain[1], px, 0,
+                                               FIELD_SIZE, check->wide_cells);
     if (std::memcmp(check->plain_cells, check->wide_cells, sizeof(check->plain_cells)) != 0) {
       return false;
+    }
+  }
+  return true;
+#else
+  return false;
+#endif
+}
+
+// The AVX-512 cells against the plain ones, linear and sharpened, over
+// whole rows and over runs that start anywhere and end with every remainder
+// the mask handles: the same bits in every cell of a run, and no cell
+// written outside it. In the later octaves the noise nearly cancels, or the
+// fractions are tiny beside the third coordinate, so that an interpolation
+// rounded in the wrong place shows in the cells.
+bool avx512_noise_fill_agrees() {
+#ifdef VXLFORGE_HAVE_AVX512_KERNELS
+  struct Check {
+    Octave octave;
+    SegmentGradients gradients[4];
+    LatticeHalf halves[2];
+    float plain_cells[FIELD_SIZE];
+    float wide_cells[FIELD_SIZE];
+  };
+  struct Known {
+    std::int32_t cells;
+    float lo, hi, offset_x, offset_y, offset_z;
+    int row;
+  };
+  const auto check = std::make_unique<Check>();
+  const Octave& o = check->octave;
+  const ColumnRun runs[] = {{0, FIELD_SIZE}, {1, 510}, {3, 20}, {7, 8}, {16, 31}, {37, 53}};
+  for (const Known& known : {Known{64, -3.0f, 5.0f, 37.25f, 101.37f, 12.75f, 5},
+                             Known{8, -3.0f, 3.0f, 255.99998f, 127.99999f, 1.0000001f, 445},
+                             Known{64, -3.0f, 3.0f, 3.7e-11f, 1.3e-9f, 0.70710677f, 0}}) {
+    check->octave = Octave();
+    prepare(&check->octave, known.cells, known.cells, known.lo, known.hi, 0.4f, known.offset_x,
+            known.offset_y, known.offset_z);
+    const AxisPoint px = split(noise_rounding::lattice_coordinate(known.row, o.step_x, o.offset_x));
+    for (int i = 0; i < 2; ++i) {
+      build_half(o, (px.cell + i) & o.mask_x, check->gradients, &check->halves[i]);
+    }
+    for (const bool linear : {true, false}) {
+      for (const ColumnRun& run : runs) {
+        std::fill(std::begin(check->plain_cells), std::end(check->plain_cells), -7.0f);
+        std::fill(std::begin(check->wide_cells), std::end(check->wide_cells), -7.0f);
+        fill_columns_for(linear, KernelIsa::kPlain)(o, check->halves[0], check->halves[1], px,
+                                                    run.first, run.last, check->plain_cells);
+        fill_columns_for(linear, KernelIsa::kAvx512)(o, check->halves[0], check->halves[1], px,
+                                                     run.first, run.last, check->wide_cells);
+        if (std::memcmp(check->plain_cells, check->wide_cells, sizeof(check->plain_cells)) != 0) {
+          return false;
+        }
+      }
     }
   }
   return true;
@@ -407,10 +723,12 @@ bool wide_noise_fill_agrees() {
 
 struct NoiseOctave::Prepared {
   Octave octave;
+  std::unique_ptr<TermCache> terms;
 };
 
+// The working space for building terms: too large for a thread's stack.
 struct NoiseOctave::Scratch::Terms {
-  LatticeRow row;
+  SegmentGradients gradients[4];
 };
 
 NoiseOctave::Scratch::Scratch() : terms_(std::make_unique<Terms>()) {}
@@ -422,6 +740,7 @@ NoiseOctave::NoiseOctave(std::int32_t cells_x, std::int32_t cells_y, float lo, f
                          float sharpen, float offset_x, float offset_y, float offset_z)
     : prepared_(std::make_unique<Prepared>()) {
   prepare(&prepared_->octave, cells_x, cells_y, lo, hi, sharpen, offset_x, offset_y, offset_z);
+  prepared_->terms = std::make_unique<TermCache>(slot_uses(prepared_->octave));
 }
 
 NoiseOctave::~NoiseOctave() = default;
@@ -434,7 +753,8 @@ void NoiseOctave::fill_rows(Field& field, int first, int last, Scratch* scratch)
 
 void NoiseOctave::fill_rows(float* rows, int first, int last, Scratch* scratch) const {
   static const ColumnRun kWholeRow[1] = {{0, FIELD_SIZE}};
-  vxlforge::fill_rows(prepared_->octave, first, last, rows, &scratch->terms_->row,
+  vxlforge::fill_rows(prepared_->octave, prepared_->terms.get(), first, last, rows,
+                      scratch->terms_->gradients,
                       [](int) { return std::span<const ColumnRun>(kWholeRow); });
 }
 
@@ -447,10 +767,12 @@ void NoiseOctave::fill_row_runs(Field& field, int first, int last,
 void NoiseOctave::fill_row_runs(float* rows, int first, int last,
                                 std::span<const std::vector<ColumnRun>> runs,
                                 Scratch* scratch) const {
-  vxlforge::fill_rows(prepared_->octave, first, last, rows, &scratch->terms_->row,
-                      [&runs, first](int r) {
+  vxlforge::fill_rows(prepared_->octave, prepared_->terms.get(), first, last, rows,
+                      scratch->terms_->gradients, [&runs, first](int r) {
                         return std::span<const ColumnRun>(runs[static_cast<std::size_t>(r - first)]);
                       });
 }
+
+NoiseOctave::TermCounts NoiseOctave::term_counts() const { return prepared_->terms->counts(); }
 
 }  // namespace vxlforge

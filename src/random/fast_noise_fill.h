@@ -18,16 +18,18 @@ struct ColumnRun {
 
 // One octave of noise prepared for filling, bit for bit as fill_noise_field
 // gives it, faster: what depends only on the column, only on the row or
-// only on the fill is worked out once instead of per cell (the column and
-// fill parts at construction), and the corner gradients are kept while the
-// lattice row stays the same. Every value is rounded where the reference
-// rounds it. Its rows can be filled in any order, in as many calls and on
-// as many threads as suit the caller. Where the processor has AVX2, wide
-// kernels build the gradient terms and the cells (see base/cpu_features.h).
+// only on the fill is worked out once instead of per cell (at
+// construction), and the gradient terms of each lattice index along the
+// rows are built once, by whichever fill first needs them, shared by all
+// threads and freed once every row that needs them is filled. Every value
+// is rounded where the reference rounds it. Its rows can be filled in any
+// order, in as many calls and on as many threads as suit the caller. Where
+// the processor has AVX2, wide kernels build the gradient terms and the
+// cells, and where it has AVX-512 a wider one the cells (see
+// base/cpu_features.h).
 class NoiseOctave {
  public:
-  // Per-thread working space: the gradient terms of the lattice row last
-  // used, kept so that the next rows of the same lattice row reuse them.
+  // Per-thread working space for building gradient terms.
   class Scratch {
    public:
     Scratch();
@@ -48,7 +50,8 @@ class NoiseOctave {
   NoiseOctave& operator=(NoiseOctave&&) noexcept;
 
   // Overwrites rows first..last-1 of `field`. A Scratch serves one thread
-  // at a time, for any number of octaves.
+  // at a time, for any number of octaves. Any number of threads may fill
+  // one octave at the same time.
   void fill_rows(Field& field, int first, int last, Scratch* scratch) const;
 
   // The same into rows kept elsewhere: row r of the Field at
@@ -63,6 +66,17 @@ class NoiseOctave {
                      std::span<const std::vector<ColumnRun>> runs, Scratch* scratch) const;
   void fill_row_runs(float* rows, int first, int last,
                      std::span<const std::vector<ColumnRun>> runs, Scratch* scratch) const;
+
+  // How many sets of gradient terms (one per lattice index along the rows)
+  // this octave has built so far, and how many it holds now: filling every
+  // row once builds each index's once and holds none at its end. Rows
+  // filled more than once may build terms again, and leave some held until
+  // the octave is destroyed (at most one set per index).
+  struct TermCounts {
+    int built;
+    int held;
+  };
+  TermCounts term_counts() const;
 
  private:
   struct Prepared;

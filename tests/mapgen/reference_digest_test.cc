@@ -225,6 +225,11 @@ TEST(WideKernelTest, EveryWideKernelRunsWhereTheProcessorHasAvx2) {
     EXPECT_EQ(count(refused), 0) << kernel << " failed its check against its plain twin";
     EXPECT_EQ(count(in_use), cpu_has_avx2() ? 1 : 0) << kernel;
   }
+  const auto avx512_count = [](const std::vector<std::string>& names) {
+    return std::count(names.begin(), names.end(), "noise fill, AVX-512");
+  };
+  EXPECT_EQ(avx512_count(refused), 0) << "the AVX-512 noise fill failed its check";
+  EXPECT_EQ(avx512_count(in_use), cpu_has_avx512() ? 1 : 0);
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "base/cpu_features.h"
@@ -67,15 +69,43 @@ TEST_F(FastNoiseFillTest, EqualsTheReferenceForEveryCellCount) {
   }
 }
 
-TEST_F(FastNoiseFillTest, PlainKernelsGiveTheSameBits) {
-  // Where the processor has AVX2 the terms and the cells are worked out by
-  // wide kernels; their plain twins serve the others and must agree.
-  set_plain_kernels_only(true);
-  for (int cells : {2, 16, 64, 128, 256}) {
-    expect_same(cells, -3.0f, 3.0f, 0.0f, {37.25f, 101.5f, 12.75f}, 1);
-    expect_same(cells, 0.0f, 8.0f, 0.5f, {0.3721f, 0.9184f, 0.0519f}, 2);
+// Runs `body` once for every kernel family the processor has, each time
+// with the wider ones closed, so that the plain, AVX2 and AVX-512 kernels
+// are all compared with the reference in one build.
+template <typename Body>
+void for_each_kernel_isa(const Body& body) {
+  for (const KernelIsa isa : {KernelIsa::kPlain, KernelIsa::kAvx2, KernelIsa::kAvx512}) {
+    if (!cpu_has(isa)) continue;
+    set_widest_kernels(isa);
+    SCOPED_TRACE(::testing::Message() << "widest kernels " << static_cast<int>(isa));
+    body();
   }
-  set_plain_kernels_only(false);
+  set_widest_kernels(KernelIsa::kAvx512);
+}
+
+TEST_F(FastNoiseFillTest, EveryKernelFamilyGivesTheSameBits) {
+  // Where the processor has AVX2 or AVX-512 the terms and the cells are
+  // worked out by wide kernels; their narrower twins serve the others and
+  // must agree.
+  for_each_kernel_isa([&] {
+    for (int cells : {2, 16, 64, 128, 256}) {
+      expect_same(cells, -3.0f, 3.0f, 0.0f, {37.25f, 101.5f, 12.75f}, 1);
+      expect_same(cells, 0.0f, 8.0f, 0.5f, {0.3721f, 0.9184f, 0.0519f}, 2);
+    }
+  });
+}
+
+TEST(FastNoiseFillKernelTest, Avx512KernelRunsWhereTheProcessorHasIt) {
+  // Otherwise the comparisons above would compare the AVX2 path with
+  // itself on such a processor.
+  if (!cpu_has_avx512()) GTEST_SKIP() << "this processor lacks AVX-512";
+  auto field = std::make_unique<Field>();
+  NoiseOctave::Scratch scratch;
+  NoiseOctave(16, 16, 0.0f, 1.0f, 0.0f, 1.5f, 2.5f, 3.5f).fill_rows(*field, 0, 8, &scratch);
+  const std::vector<std::string> in_use = wide_kernels_in_use();
+  EXPECT_NE(std::find(in_use.begin(), in_use.end(), "noise fill, AVX-512"), in_use.end());
+  const std::vector<std::string> refused = wide_kernels_refused();
+  EXPECT_EQ(std::find(refused.begin(), refused.end(), "noise fill, AVX-512"), refused.end());
 }
 
 TEST_F(FastNoiseFillTest, EqualsTheReferenceForRangesAndSharpening) {
@@ -113,22 +143,57 @@ TEST_F(FastNoiseFillTest, PreparedOctaveFilledRowByRowInAnyOrderMatches) {
   }
 }
 
+TEST_F(FastNoiseFillTest, SlicesOnAllThreadsBuildEachLatticeIndexOnceAndKeepNone) {
+  // The rows cover the whole period along them, so each of its `cells`
+  // indexes is needed, by rows of neighbouring slices at the slice edges,
+  // and by every slice for the coarsest octaves.
+  for (int cells : {2, 16, 64, 256}) {
+    fill_noise_field(*reference, cells, cells, -1.0f, 1.0f, 0.0f, 0.5f, 3.25f, 7.5f);
+    const NoiseOctave octave(cells, cells, -1.0f, 1.0f, 0.0f, 0.5f, 3.25f, 7.5f);
+    fill_in_slices(*fast, octave, 16);
+    EXPECT_EQ(first_difference(), -1) << cells << " cells";
+    EXPECT_EQ(octave.term_counts().built, cells);
+    EXPECT_EQ(octave.term_counts().held, 0) << cells << " cells";
+  }
+}
+
+TEST_F(FastNoiseFillTest, RowsFilledAgainOrByTwoFillsAtOnceStillMatch) {
+  // Terms are freed once as many rows as need them have been filled, so
+  // filling rows twice frees some early; the fills that still need them
+  // must build them again, not read freed ones.
+  const NoiseOctave octave(64, 64, 0.0f, 8.0f, 0.5f, 12.5f, 200.25f, 30.125f);
+  fill_noise_field(*reference, 64, 64, 0.0f, 8.0f, 0.5f, 12.5f, 200.25f, 30.125f);
+  NoiseOctave::Scratch scratch;
+  octave.fill_rows(*fast, 0, 100, &scratch);
+  EXPECT_GT(octave.term_counts().held, 0) << "rows 99 and 100 share a lattice row";
+  octave.fill_rows(*fast, 0, FIELD_SIZE, &scratch);
+  EXPECT_EQ(first_difference(), -1);
+  auto second = std::make_unique<Field>();
+  for_row_slices(FIELD_SIZE, 2, [&](int slice, int, int) {
+    NoiseOctave::Scratch own;
+    octave.fill_rows(slice == 0 ? *fast : *second, 0, FIELD_SIZE, &own);
+  });
+  EXPECT_EQ(first_difference(), -1);
+  EXPECT_EQ(std::memcmp(second->data(), reference->data(), sizeof(float) * FIELD_CELLS), 0);
+}
+
 TEST_F(FastNoiseFillTest, RunsFillExactlyTheirCellsAsTheReference) {
-  // Runs of every length, at tile edges and row ends, differing per row;
-  // one row has none.
+  // Runs of every length, odd starts and ends, at tile edges and row ends,
+  // differing per row; one row has none. Linear and sharpened octaves take
+  // different cell kernels.
   constexpr float kUntouched = 12345.0f;
-  for (int cells : {16, 256}) {
-    fill_noise_field(*reference, cells, cells, -5.0f, 5.0f, 0.4f, 37.25f, 101.5f, 12.75f);
-    const NoiseOctave octave(cells, cells, -5.0f, 5.0f, 0.4f, 37.25f, 101.5f, 12.75f);
+  std::vector<std::vector<ColumnRun>> runs(FIELD_SIZE);
+  for (int r = 0; r < FIELD_SIZE; ++r) {
+    if (r == 7) continue;
+    const int shift = r % 5;
+    runs[static_cast<std::size_t>(r)] = {{0, 1 + shift},     {63, 65},  {100, 101 + r % 61},
+                                         {200 + shift, 264}, {300, 303}, {511 - shift, 512}};
+  }
+  const auto expect_runs_match = [&](int cells, float sharpen) {
+    fill_noise_field(*reference, cells, cells, -5.0f, 5.0f, sharpen, 37.25f, 101.5f, 12.75f);
+    const NoiseOctave octave(cells, cells, -5.0f, 5.0f, sharpen, 37.25f, 101.5f, 12.75f);
     NoiseOctave::Scratch scratch;
     fast->fill(kUntouched);
-    std::vector<std::vector<ColumnRun>> runs(FIELD_SIZE);
-    for (int r = 0; r < FIELD_SIZE; ++r) {
-      if (r == 7) continue;
-      const int shift = r % 5;
-      runs[static_cast<std::size_t>(r)] = {{0, 1 + shift},     {63, 65},  {100, 101 + r % 61},
-                                           {200 + shift, 264}, {300, 303}, {511 - shift, 512}};
-    }
     octave.fill_row_runs(*fast, 0, 256, std::span(runs).subspan(0, 256), &scratch);
     octave.fill_row_runs(*fast, 256, 512, std::span(runs).subspan(256), &scratch);
     int wrong = 0;
@@ -143,8 +208,14 @@ TEST_F(FastNoiseFillTest, RunsFillExactlyTheirCellsAsTheReference) {
         if (std::memcmp(&expected, &(*fast)[i], sizeof(float)) != 0) ++wrong;
       }
     }
-    EXPECT_EQ(wrong, 0) << cells << " cells";
-  }
+    EXPECT_EQ(wrong, 0) << cells << " cells, sharpen " << sharpen;
+  };
+  for_each_kernel_isa([&] {
+    for (int cells : {2, 16, 64, 256}) {
+      expect_runs_match(cells, 0.0f);
+      expect_runs_match(cells, 0.4f);
+    }
+  });
 }
 
 TEST_F(FastNoiseFillTest, RandomOffsetsMatchTheReference) {
