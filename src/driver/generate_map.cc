@@ -4,9 +4,9 @@
 #include <utility>
 #include <vector>
 
-#include "base/huge_pages.h"
 #include "base/parallel_rows.h"
 #include "base/task_graph.h"
+#include "mapgen/fixed_arrays.h"
 #include "mapgen/heightmap.h"
 #include "mapgen/roads.h"
 #include "mapgen/shared_fields.h"
@@ -18,15 +18,6 @@
 namespace vxlforge {
 
 namespace {
-
-// Every big fixed array of a run, for the huge-page advice.
-std::vector<FixedArray> fixed_arrays() {
-  return {
-      {column_solid, sizeof(column_solid)}, {column_colours, sizeof(column_colours)},
-      {column_top, sizeof(column_top)},     {road_mask, sizeof(road_mask)},
-      {height_field.data(), sizeof(height_field)},
-  };
-}
 
 using Heightmap = HeightmapPass;
 using Cover = SurfaceDetailPass;
@@ -119,7 +110,7 @@ class RunTasks {
 }  // namespace
 
 void generate_map(const StageObserver& observer) {
-  advise_huge_pages(fixed_arrays());
+  advise_fixed_arrays();  // again, for callers that are not the program
   // Started now, so that the worker threads are up by the time the
   // heightmap's fills, shared out over every core, need them.
   start_workers();

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/parallel_rows.h"
+#include "base/static_room.h"
 #include "mapgen/shared_fields.h"
 #include "mapgen/terrain_colour.h"
 #include "mapgen/volume.h"
@@ -165,8 +166,8 @@ void blend_detail_into_base(int first, int last, const ChunkRows& w) {
 template <typename Step>
 void on_chunk(int chunk, const Step& step) {
   thread_local NoiseOctave::Scratch scratch;
-  thread_local const std::unique_ptr<ChunkRows> rows = std::make_unique<ChunkRows>();
-  step(chunk * kChunkRows, (chunk + 1) * kChunkRows, rows.get(), &scratch);
+  thread_local ChunkRows* const rows = take_static_array<ChunkRows>(1, RoomUse::kFilled);
+  step(chunk * kChunkRows, (chunk + 1) * kChunkRows, rows, &scratch);
 }
 
 }  // namespace

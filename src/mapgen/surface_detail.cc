@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/parallel_rows.h"
+#include "base/static_room.h"
 #include "mapgen/roads.h"
 #include "mapgen/volume.h"
 #include "random/fast_noise_fill.h"
@@ -272,15 +273,30 @@ float start_falloff(int x, int y) {
 
 struct SurfaceDetailPass::Fills {
   std::vector<DetailFill> fills;
-  std::unique_ptr<ChunkNoise[]> buffers;
+  ChunkNoise* buffers;
   int buffer_count;
   std::vector<NoiseOctave::Scratch> scratch;
 };
 
+namespace {
+
+// The chunks' Fields, kept for the process in huge pages: every byte is
+// written, and a fresh run would otherwise fault them in 4 KiB at a time.
+ChunkNoise* noise_buffers(int count) {
+  static int kept = 0;
+  static ChunkNoise* buffers = nullptr;
+  if (count > kept) {
+    buffers = take_static_array<ChunkNoise>(static_cast<std::size_t>(count), RoomUse::kFilled);
+    kept = count;
+  }
+  return buffers;
+}
+
+}  // namespace
+
 SurfaceDetailPass::SurfaceDetailPass(int buffers)
-    : fills_(new Fills{prepare_detail_fills(),
-                       std::unique_ptr<ChunkNoise[]>(new ChunkNoise[static_cast<std::size_t>(buffers)]),
-                       buffers, std::vector<NoiseOctave::Scratch>(static_cast<std::size_t>(core_count()))}) {}
+    : fills_(new Fills{prepare_detail_fills(), noise_buffers(buffers), buffers,
+                       std::vector<NoiseOctave::Scratch>(static_cast<std::size_t>(core_count()))}) {}
 
 SurfaceDetailPass::~SurfaceDetailPass() = default;
 

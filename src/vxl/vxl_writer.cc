@@ -2,11 +2,12 @@
 
 #include <bit>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "base/file_output.h"
-#include "base/mapped_bytes.h"
 #include "base/parallel_rows.h"
+#include "base/static_room.h"
 #include "mapgen/volume.h"
 
 namespace vxlforge {
@@ -173,18 +174,31 @@ std::uint8_t* encode_rows(int y_first, int y_last, std::uint8_t* out) {
 }
 
 // Room for the pieces to take turns in: a few buffers, each with room for
-// the longest possible piece. Only what is written is ever touched, and a
-// buffer is used again once its piece is written, so little fresh memory is
-// needed.
-MappedBytes piece_room() { return MappedBytes(kMaxPieceBytes * 2 * static_cast<std::size_t>(core_count())); }
+// the longest possible piece, taken once per process, so that a second
+// map's pieces find their pages in place. Only what is written is ever
+// touched, and a buffer is used again once its piece is written, so little
+// memory is needed.
+struct PieceRoom {
+  std::uint8_t* data;
+  int buffers;
+};
+PieceRoom piece_room() {
+  static const PieceRoom room{
+      take_static_room(kMaxPieceBytes * 2 * static_cast<std::size_t>(core_count()), RoomUse::kSparse),
+      2 * core_count()};
+  return room;
+}
 
 // Encodes the whole file in pieces in `room` and hands each piece's bytes
-// to `consume(bytes, size)` in file order, one piece at a time.
+// to `consume(bytes, size)` in file order, one piece at a time. Callers
+// take turns, as they share the room.
 template <typename Consume>
-void encode_pieces(const MappedBytes& room, const Consume& consume) {
-  const int buffers = static_cast<int>(room.size() / kMaxPieceBytes);
+void encode_pieces(const PieceRoom& room, const Consume& consume) {
+  static std::mutex one_at_a_time;
+  const std::lock_guard<std::mutex> lock(one_at_a_time);
+  const int buffers = room.buffers;
   const auto buffer = [&room, buffers](int piece) {
-    return room.data() + static_cast<std::size_t>(piece % buffers) * kMaxPieceBytes;
+    return room.data + static_cast<std::size_t>(piece % buffers) * kMaxPieceBytes;
   };
   std::size_t size[kPieces] = {};
   for_pieces_in_order(
@@ -219,7 +233,7 @@ void encode_vxl(std::vector<std::uint8_t>* out) {
 
 bool write_vxl(const char* path, std::string* reason) {
   // Memory first: should it run out, no temporary file has been made yet.
-  const MappedBytes room = piece_room();
+  const PieceRoom room = piece_room();
   ReplacingFile file;
   if (!file.open(path)) return file.finish(reason);
   encode_pieces(room, [&file](const std::uint8_t* bytes, std::size_t size) {
