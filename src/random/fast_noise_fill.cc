@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <vector>
 
 #include "base/cpu_features.h"
@@ -250,7 +251,13 @@ class TermCache {
       s.remaining = s.uses;
       if (s.half != nullptr) {
         --held_;
-        spare_.push_back(std::move(s.half));
+        // Called from a lease's destructor, where an exception would end
+        // the process: terms that cannot be kept are freed instead.
+        try {
+          spare_.push_back(std::move(s.half));
+        } catch (const std::bad_alloc&) {
+          s.half.reset();
+        }
       }
       if (held_ == 0) done.swap(spare_);
     }
