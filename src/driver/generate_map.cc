@@ -1,5 +1,6 @@
 #include "driver/generate_map.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -9,7 +10,6 @@
 #include "mapgen/fixed_arrays.h"
 #include "mapgen/heightmap.h"
 #include "mapgen/roads.h"
-#include "mapgen/shared_fields.h"
 #include "mapgen/start_regions.h"
 #include "mapgen/surface_detail.h"
 #include "mapgen/terrain_colour.h"
@@ -43,15 +43,15 @@ class RunTasks {
       // The loop's chunk j reads column_top of its rows and paints rows up
       // to the one after its last, which must be coloured first.
       const int first = j * Cover::kChunkRows;
-      const int last = first + Cover::kChunkRows;
-      list_colouring(height_chunk(first));
-      list_colouring(height_chunk(last < MAP_X ? last : MAP_X - 1));
-      std::vector<int> fill_after{cover_draws_, shape_[height_chunk(first)]};
+      const int own = height_chunk(first);
+      const int next = height_chunk(std::min(first + Cover::kChunkRows, MAP_X - 1));
+      list_colouring(own);
+      list_colouring(next);
+      std::vector<int> fill_after{cover_draws_, shape_[own]};
       if (j >= kCoverBuffers) fill_after.push_back(dress_[j - kCoverBuffers]);
       fill_.push_back(add(Stage::kSurfaceDetail, [this, j](int slot) { cover_->fill_chunk(j, slot); },
                           fill_after));
-      std::vector<int> dress_after{fill_.back(), colour_[height_chunk(first)],
-                                   colour_[height_chunk(last < MAP_X ? last : MAP_X - 1)]};
+      std::vector<int> dress_after{fill_.back(), colour_[own], colour_[next]};
       if (j > 0) dress_after.push_back(dress_[j - 1]);
       dress_.push_back(add(Stage::kSurfaceDetail, [this, j](int) { cover_->dress_chunk(j); },
                            dress_after));
