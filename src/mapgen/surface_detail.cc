@@ -169,8 +169,106 @@ double floor_y_factor(int y) {
   return std::min(1.0, 1.0 - static_cast<double>(y - 384) * 0.0078125 * 0.75);
 }
 
-int scaled_draw(int lo, int hi, float w) {
-  return static_cast<int>(static_cast<double>(rng_range(lo, hi)) * static_cast<double>(w));
+// A word mapped to lo..hi, then scaled by w.
+int scaled_word(std::uint32_t word, int lo, int hi, float w) {
+  return static_cast<int>(static_cast<double>(word_to_range(word, lo, hi)) * static_cast<double>(w));
+}
+
+// The column loop's work, drawing through the loop's cursor; inlined into
+// the loop so that the cursor stays in registers.
+[[gnu::always_inline]] inline void place_clump_with(RngCursor& rng, int x, int y, int top) {
+  const int ztop = top + rng.range(1, 2);
+  const int x0 = x + rng.range(-1, 0);
+  const int y0 = y + rng.range(-1, 0);
+  const int x1 = x + rng.range(0, 1);
+  const int y1 = y + rng.range(0, 1);
+  const int base_red = rng.range(50, 220);
+  const int base_green = rng.range(50, 200);
+  const int base_blue = rng.range(50, 220);
+  // Cells off the map still make their draws; fill_column skips them.
+  for (int cx = x0; cx <= x1; ++cx) {
+    for (int cy = y0; cy <= y1; ++cy) {
+      if (rng.unit() >= 0.85) continue;
+      const int red_variation = rng.range(0, 40);
+      const int green_variation = rng.range(0, 20);
+      const int blue_variation = rng.range(0, 40);
+      fill_column(cx, cy, 0, ztop,
+                  clump_colour(base_red, base_green, base_blue, red_variation,
+                               green_variation, blue_variation));
+    }
+  }
+}
+
+[[gnu::always_inline]] inline void dress_column_with(RngCursor& rng, int x, int y,
+                                                     const CoverNoiseRow& noise) {
+  const int i = column_index(x, y);
+  const int top = column_top[i];
+  const std::uint8_t road = road_mask[i];
+  const bool floor = top == 0;
+
+  const double u1 = rng.unit();
+  const float w = static_cast<float>((u1 + 1.0) * 0.5);
+
+  int zlow = top + road_bonus(road) + rng.range(0, 2) - 2;
+
+  // Which of two height Fields, at random: picked by index rather than by
+  // a branch, which would be mispredicted every other column.
+  const int fine = (rng.next() & 8) != 0 ? 1 : 0;
+  float f;
+  float p;
+  if (!floor) {
+    const float* const land_span[2] = {noise.land_span_coarse, noise.land_span_fine};
+    f = land_span[fine][y];
+    p = noise.land_cover[y];
+  } else {
+    const float* const floor_span[2] = {noise.floor_span_coarse, noise.floor_span_fine};
+    f = floor_span[fine][y];
+    const float g = noise.floor_gate[y] < 0.0f ? 0.0f : noise.floor_cover[y];
+    p = static_cast<float>(static_cast<double>(g) * floor_y_factor(y));
+  }
+
+  const float a = p > 0.5f ? p : 0.5f;
+  const double u2 = rng.unit();
+  float h = static_cast<float>(static_cast<double>(f) *
+                               (static_cast<double>(a) + u2 * (1.0 - static_cast<double>(a))));
+  if (!floor) h = static_cast<float>(static_cast<double>(top) + static_cast<double>(h));
+
+  // The colour: three more draws or the noise Fields, at random. Both are
+  // worked out where the three words can be read ahead, and the words
+  // taken or left, so that the choice is no branch either.
+  const int drawn = (rng.next() & 4) != 0 ? 1 : 0;
+  int red = static_cast<int>(noise.red[y]);
+  int green = static_cast<int>(noise.green[y]);
+  int blue = static_cast<int>(noise.blue[y]);
+  if (rng.can_read_ahead(3)) [[likely]] {
+    const int reds[2] = {red, scaled_word(rng.ahead(0), 100, 150, w)};
+    const int greens[2] = {green, scaled_word(rng.ahead(1), 150, 255, w)};
+    const int blues[2] = {blue, scaled_word(rng.ahead(2), 100, 150, w)};
+    red = reds[drawn];
+    green = greens[drawn];
+    blue = blues[drawn];
+    rng.skip(3 * static_cast<unsigned>(drawn));
+  } else if (drawn != 0) {
+    red = scaled_word(rng.next(), 100, 150, w);
+    green = scaled_word(rng.next(), 150, 255, w);
+    blue = scaled_word(rng.next(), 100, 150, w);
+  }
+
+  const float chance = static_cast<float>(static_cast<double>(p) *
+                                          static_cast<double>(noise.falloff[y]));
+  if (rng.unit() < static_cast<double>(chance)) {
+    if (floor) {
+      zlow = 0;
+      red = (red + rng.range(128, 255)) / 2;
+      blue = (blue + rng.range(20, 100)) / 2;
+    }
+    h = std::min(h, 63.0f);
+    fill_column(x, y, zlow, static_cast<int>(h), make_colour(red, green, blue));
+  }
+
+  const double c1 = floor ? 0.01 : 1.0;
+  const double c2 = road == ROAD_INTERIOR ? 0.05 : 0.005;
+  if (rng.unit() < c1 * c2) place_clump_with(rng, x, y, top);
 }
 
 }  // namespace
@@ -183,85 +281,13 @@ Colour clump_colour(int base_red, int base_green, int base_blue, int red_variati
 }
 
 void place_clump(int x, int y, int top) {
-  const int ztop = top + rng_range(1, 2);
-  const int x0 = x + rng_range(-1, 0);
-  const int y0 = y + rng_range(-1, 0);
-  const int x1 = x + rng_range(0, 1);
-  const int y1 = y + rng_range(0, 1);
-  const int base_red = rng_range(50, 220);
-  const int base_green = rng_range(50, 200);
-  const int base_blue = rng_range(50, 220);
-  // Cells off the map still make their draws; fill_column skips them.
-  for (int cx = x0; cx <= x1; ++cx) {
-    for (int cy = y0; cy <= y1; ++cy) {
-      if (rng_unit() >= 0.85) continue;
-      const int red_variation = rng_range(0, 40);
-      const int green_variation = rng_range(0, 20);
-      const int blue_variation = rng_range(0, 40);
-      fill_column(cx, cy, 0, ztop,
-                  clump_colour(base_red, base_green, base_blue, red_variation,
-                               green_variation, blue_variation));
-    }
-  }
+  RngCursor rng;
+  place_clump_with(rng, x, y, top);
 }
 
 void dress_column(int x, int y, const CoverNoiseRow& noise) {
-  const int i = column_index(x, y);
-  const int top = column_top[i];
-  const std::uint8_t road = road_mask[i];
-  const bool floor = top == 0;
-
-  const double u1 = rng_unit();
-  const float w = static_cast<float>((u1 + 1.0) * 0.5);
-
-  int zlow = top + road_bonus(road) + rng_range(0, 2) - 2;
-
-  const bool fine = (rng_next() & 8) != 0;
-  float f;
-  float p;
-  if (!floor) {
-    f = fine ? noise.land_span_fine[y] : noise.land_span_coarse[y];
-    p = noise.land_cover[y];
-  } else {
-    f = fine ? noise.floor_span_fine[y] : noise.floor_span_coarse[y];
-    const float g = noise.floor_gate[y] < 0.0f ? 0.0f : noise.floor_cover[y];
-    p = static_cast<float>(static_cast<double>(g) * floor_y_factor(y));
-  }
-
-  const float a = p > 0.5f ? p : 0.5f;
-  const double u2 = rng_unit();
-  float h = static_cast<float>(static_cast<double>(f) *
-                               (static_cast<double>(a) + u2 * (1.0 - static_cast<double>(a))));
-  if (!floor) h = static_cast<float>(static_cast<double>(top) + static_cast<double>(h));
-
-  int red;
-  int green;
-  int blue;
-  if ((rng_next() & 4) != 0) {
-    red = scaled_draw(100, 150, w);
-    green = scaled_draw(150, 255, w);
-    blue = scaled_draw(100, 150, w);
-  } else {
-    red = static_cast<int>(noise.red[y]);
-    green = static_cast<int>(noise.green[y]);
-    blue = static_cast<int>(noise.blue[y]);
-  }
-
-  const float chance = static_cast<float>(static_cast<double>(p) *
-                                          static_cast<double>(noise.falloff[y]));
-  if (rng_unit() < static_cast<double>(chance)) {
-    if (floor) {
-      zlow = 0;
-      red = (red + rng_range(128, 255)) / 2;
-      blue = (blue + rng_range(20, 100)) / 2;
-    }
-    h = std::min(h, 63.0f);
-    fill_column(x, y, zlow, static_cast<int>(h), make_colour(red, green, blue));
-  }
-
-  const double c1 = floor ? 0.01 : 1.0;
-  const double c2 = road == ROAD_INTERIOR ? 0.05 : 0.005;
-  if (rng_unit() < c1 * c2) place_clump(x, y, top);
+  RngCursor rng;
+  dress_column_with(rng, x, y, noise);
 }
 
 float start_falloff(int x, int y) {
@@ -311,7 +337,8 @@ void SurfaceDetailPass::dress_chunk(int chunk) {
   for (int r = 0; r < kChunkRows; ++r) {
     const int x = chunk * kChunkRows + r;
     const CoverNoiseRow row = row_of(noise, r);
-    for (int y = 0; y < MAP_Y; ++y) dress_column(x, y, row);
+    RngCursor rng;
+    for (int y = 0; y < MAP_Y; ++y) dress_column_with(rng, x, y, row);
   }
 }
 

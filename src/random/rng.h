@@ -36,20 +36,68 @@ inline std::uint32_t rng_next() {
   return rng_state::tempered[rng_state::position++];
 }
 
-// One word scaled exactly to [0, 1): word / 2^32, in double precision.
-inline double rng_unit() { return static_cast<double>(rng_next()) * 2.3283064365386963e-10; }
+// A word scaled exactly to [0, 1): word / 2^32, in double precision.
+inline double word_to_unit(std::uint32_t d) { return static_cast<double>(d) * 2.3283064365386963e-10; }
 
 // lo + (word mod (hi - lo + 1)), all in wrapping 32-bit arithmetic, for
-// lo <= hi. Takes one word even when lo == hi; the modulo bias is part of the
-// sequence.
-inline std::int32_t rng_range(std::int32_t lo, std::int32_t hi) {
-  const std::uint32_t d = rng_next();
+// lo <= hi; the modulo bias is part of the sequence.
+inline std::int32_t word_to_range(std::uint32_t d, std::int32_t lo, std::int32_t hi) {
   const std::uint32_t span = static_cast<std::uint32_t>(hi) - static_cast<std::uint32_t>(lo) + 1u;
   // The full 32-bit range wraps the span to 0; every word is then in range,
   // and taking it as it is avoids a division by zero.
   const std::uint32_t offset = span == 0 ? d : d % span;
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(lo) + offset);
 }
+
+// One word scaled to [0, 1).
+inline double rng_unit() { return word_to_unit(rng_next()); }
+
+// One word mapped to lo..hi, for lo <= hi. Takes one word even when
+// lo == hi.
+inline std::int32_t rng_range(std::int32_t lo, std::int32_t hi) {
+  return word_to_range(rng_next(), lo, hi);
+}
+
+// The same draws for a loop that makes millions of them. The cursor reads
+// the generator's position once and writes it back when it goes away, so
+// that the position stays in a register; and it can read words ahead and
+// then take them or leave them, so that a loop whose number of draws
+// depends on a random bit need not branch on that bit (a branch that the
+// processor mispredicts every other time). While a cursor lives, every
+// draw must go through it.
+class RngCursor {
+ public:
+  RngCursor() : position_(rng_state::position) {}
+  ~RngCursor() { rng_state::position = position_; }
+  RngCursor(const RngCursor&) = delete;
+  RngCursor& operator=(const RngCursor&) = delete;
+
+  std::uint32_t next() {
+    if (position_ >= rng_state::kWords) [[unlikely]] refill();
+    return rng_state::tempered[position_++];
+  }
+  double unit() { return word_to_unit(next()); }
+  std::int32_t range(std::int32_t lo, std::int32_t hi) { return word_to_range(next(), lo, hi); }
+
+  // Whether the next `count` words can be read with ahead() before the
+  // generator must regenerate.
+  bool can_read_ahead(unsigned count) const { return position_ + count <= rng_state::kWords; }
+  // The word that the (i + 1)-th next draw would take, not drawn; i below
+  // a count that can_read_ahead allows.
+  std::uint32_t ahead(unsigned i) const { return rng_state::tempered[position_ + i]; }
+  // Draws `count` words, as many calls of next() would, for a count that
+  // can_read_ahead allows.
+  void skip(unsigned count) { position_ += count; }
+
+ private:
+  void refill() {
+    rng_state::position = position_;
+    rng_state::refill();
+    position_ = rng_state::position;
+  }
+
+  unsigned position_;
+};
 
 // Words drawn since the process started; lets tests check how many draws a
 // pass consumes.

@@ -104,6 +104,58 @@ TEST(RngTest, DrawCountCountsEveryWordAcrossRegenerationsSeedingsAndFirstDraws) 
   EXPECT_EQ(rng_draw_count(), ++expected);
 }
 
+// A loop's cursor makes the same draws as the free functions, across
+// regenerations and from a generator never seeded, and hands the position
+// back when it goes away; the words it reads ahead are those the next
+// draws take, and skipping them takes them.
+TEST(RngTest, CursorDrawsTheSameWordsAsTheFreeDraws) {
+  rng_seed(21);
+  const std::vector<std::uint32_t> expected = first_words(2010);  // 2000 and a few read ahead
+
+  rng_seed(21);
+  const std::uint64_t start = rng_draw_count();
+  {
+    RngCursor cursor;
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(cursor.next(), expected[static_cast<std::size_t>(i)]) << i;
+  }
+  // The free draws go on where the cursor stopped.
+  for (int i = 1000; i < 1500; ++i) ASSERT_EQ(rng_next(), expected[static_cast<std::size_t>(i)]) << i;
+  int i = 1500;
+  {
+    RngCursor cursor;
+    while (i < 2000) {
+      // Up to the block's end, words read ahead are the next ones drawn.
+      const unsigned count = 3;
+      if (cursor.can_read_ahead(count)) {
+        for (unsigned k = 0; k < count; ++k) {
+          ASSERT_EQ(cursor.ahead(k), expected[static_cast<std::size_t>(i) + k]) << i;
+        }
+        cursor.skip(2);
+        i += 2;
+      }
+      ASSERT_EQ(cursor.next(), expected[static_cast<std::size_t>(i)]) << i;
+      ++i;
+    }
+  }
+  EXPECT_EQ(rng_draw_count() - start, static_cast<std::uint64_t>(i));
+
+  rng_seed(21);
+  {
+    RngCursor cursor;
+    EXPECT_EQ(cursor.unit(), word_to_unit(expected[0]));
+    EXPECT_EQ(cursor.range(-5, 9), word_to_range(expected[1], -5, 9));
+  }
+  EXPECT_EQ(rng_next(), expected[2]);
+
+  rng_forget_seed();
+  {
+    RngCursor cursor;
+    EXPECT_FALSE(cursor.can_read_ahead(1));  // nothing to read before a seeding
+    EXPECT_EQ(cursor.next(), 0xECA6A5F4u);   // as a free draw, it seeds with 0
+  }
+  EXPECT_EQ(rng_next(), 0x9326D462u);
+}
+
 TEST(RngTest, NegativeBoundsStayInRange) {
   rng_seed(3);
   bool seen[3] = {false, false, false};
