@@ -34,12 +34,17 @@ void BM_RoadMask(benchmark::State& state) {
 }
 BENCHMARK(BM_RoadMask)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The state the surface detail pass starts from.
+void build_until_surface_detail() {
+  rng_seed(kSeed);
+  build_heightmap();
+  build_road_mask();
+}
+
 void BM_SurfaceDetail(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
-    rng_seed(kSeed);
-    build_heightmap();
-    build_road_mask();
+    build_until_surface_detail();
     state.ResumeTiming();
     add_surface_detail();
   }
@@ -52,9 +57,7 @@ BENCHMARK(BM_SurfaceDetail)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_CoverColumnLoop(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
-    rng_seed(kSeed);
-    build_heightmap();
-    build_road_mask();
+    build_until_surface_detail();
     SurfaceDetailPass pass(SurfaceDetailPass::kChunks);
     for (int chunk = 0; chunk < SurfaceDetailPass::kChunks; ++chunk) pass.fill_chunk(chunk, 0);
     state.ResumeTiming();
