@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/thread_placement.h"
+
 namespace vxlforge {
 
 namespace {
@@ -20,10 +22,11 @@ class WorkerPool {
   // Where threads cannot start (no memory for their stacks, a limit on
   // processes) the pool keeps those that did, perhaps none: the calling
   // thread claims every slice nobody else takes, so the work and its result
-  // are the same.
-  explicit WorkerPool(int workers) {
+  // are the same. The workers may run on the processors the calling thread
+  // may run on now.
+  explicit WorkerPool(int workers) : placement_(ThreadPlacement::of_calling_thread()) {
     try {
-      for (int i = 0; i < workers; ++i) threads_.emplace_back([this] { serve(); });
+      for (int i = 0; i < workers; ++i) threads_.emplace_back([this, i] { serve(i); });
     } catch (const std::system_error&) {
     }
   }
@@ -44,6 +47,7 @@ class WorkerPool {
       work_ = &work;
       rows_ = rows;
       slices_ = slices;
+      caller_processor_ = ThreadPlacement::current_processor();
       next_.store(0);
       finished_ = 0;
       ++batch_;
@@ -84,15 +88,20 @@ class WorkerPool {
     return done;
   }
 
-  void serve() {
+  // Worker `index` runs batches; woken for one, it first moves off the
+  // calling thread's processor, worker 0 to the next one, and so on.
+  void serve(int index) {
     long seen = 0;
     for (;;) {
+      int caller_processor = -1;
       {
         std::unique_lock<std::mutex> lock(mutex_);
         wake_.wait(lock, [&] { return stopping_ || (batch_ != seen && work_ != nullptr); });
         if (stopping_) return;
         seen = batch_;
+        caller_processor = caller_processor_;
       }
+      placement_.move_apart(caller_processor, index + 1);
       const int done = claim_slices();
       std::lock_guard<std::mutex> lock(mutex_);
       finished_ += done;
@@ -104,10 +113,12 @@ class WorkerPool {
   std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable all_done_;
+  const ThreadPlacement placement_;
   std::vector<std::thread> threads_;
   const std::function<void(int, int, int)>* work_ = nullptr;
   int rows_ = 0;
   int slices_ = 0;
+  int caller_processor_ = -1;  // where run() was called, for the workers
   std::atomic<int> next_{0};
   int finished_ = 0;
   std::exception_ptr error_;  // the batch's first exception, under mutex_
