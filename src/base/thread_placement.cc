@@ -30,7 +30,7 @@ void ThreadPlacement::move_apart(int from, int step) const {
 
 namespace {
 
-cpu_set_t set_of(const std::vector<int> &processors) {
+cpu_set_t set_of(const std::vector<int>& processors) {
   cpu_set_t set;
   CPU_ZERO(&set);
   for (int p : processors) CPU_SET(p, &set);

@@ -32,7 +32,7 @@ TEST(ThreadPlacementTest, ListsTheProcessorsTheThreadMayRunOn) {
   EXPECT_EQ(placement.processors(), allowed_processors());
   const int here = ThreadPlacement::current_processor();
   EXPECT_GE(here, 0);
-  const std::vector<int> &listed = placement.processors();
+  const std::vector<int>& listed = placement.processors();
   EXPECT_NE(std::find(listed.begin(), listed.end(), here), listed.end());
 }
 
@@ -40,7 +40,7 @@ TEST(ThreadPlacementTest, ListsTheProcessorsTheThreadMayRunOn) {
 // processors.
 TEST(ThreadPlacementTest, MovesAThreadApartThenLetsItRunAnywhere) {
   const ThreadPlacement placement = ThreadPlacement::of_calling_thread();
-  const std::vector<int> &processors = placement.processors();
+  const std::vector<int>& processors = placement.processors();
   if (processors.size() < 2) GTEST_SKIP() << "needs two processors to move a thread between";
   const std::vector<int> before = allowed_processors();
   for (const int processor : processors) {
@@ -68,7 +68,7 @@ TEST(ThreadPlacementTest, MovesAThreadApartThenLetsItRunAnywhere) {
 
 TEST(ThreadPlacementTest, CountsPlacesAfterAProcessorGoingRound) {
   const ThreadPlacement placement = ThreadPlacement::of_calling_thread();
-  const std::vector<int> &p = placement.processors();
+  const std::vector<int>& p = placement.processors();
   if (p.empty()) {
     EXPECT_EQ(placement.processor_after(0, 1), -1);
     return;
