@@ -26,7 +26,15 @@ class WorkerPool {
   // may run on now.
   explicit WorkerPool(int workers) : placement_(ThreadPlacement::of_calling_thread()) {
     try {
-      for (int i = 0; i < workers; ++i) threads_.emplace_back([this, i] { serve(i); });
+      // Held while the threads are placed, so that none frees itself first.
+      const std::lock_guard<std::mutex> placing(mutex_);
+      const int here = ThreadPlacement::current_processor();
+      for (int i = 0; i < workers; ++i) {
+        threads_.emplace_back([this, i] { serve(i); });
+        if (placement_.processors().size() > 1) {
+          placement_.bind(threads_.back(), placement_.processor_after(here, i + 1));
+        }
+      }
     } catch (const std::system_error&) {
     }
   }
@@ -89,8 +97,11 @@ class WorkerPool {
   }
 
   // Worker `index` runs batches; woken for one, it first moves off the
-  // calling thread's processor, worker 0 to the next one, and so on.
+  // calling thread's processor, worker 0 to the next one, and so on. It
+  // starts bound to such a processor by its maker, and frees itself first.
   void serve(int index) {
+    { const std::lock_guard<std::mutex> placed(mutex_); }
+    placement_.release();
     long seen = 0;
     for (;;) {
       int caller_processor = -1;

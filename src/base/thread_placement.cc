@@ -53,12 +53,24 @@ ThreadPlacement ThreadPlacement::of_calling_thread() {
 
 int ThreadPlacement::current_processor() { return sched_getcpu(); }
 
-bool ThreadPlacement::move_to(int processor) const {
-  if (std::find(processors_.begin(), processors_.end(), processor) == processors_.end()) {
+namespace {
+
+bool bind_to(const std::vector<int>& processors, pthread_t thread, int processor) {
+  if (std::find(processors.begin(), processors.end(), processor) == processors.end()) {
     return false;
   }
   const cpu_set_t one = set_of({processor});
-  return pthread_setaffinity_np(pthread_self(), sizeof one, &one) == 0;
+  return pthread_setaffinity_np(thread, sizeof one, &one) == 0;
+}
+
+}  // namespace
+
+bool ThreadPlacement::move_to(int processor) const {
+  return bind_to(processors_, pthread_self(), processor);
+}
+
+bool ThreadPlacement::bind(std::thread& thread, int processor) const {
+  return thread.joinable() && bind_to(processors_, thread.native_handle(), processor);
 }
 
 void ThreadPlacement::release() const {
@@ -72,6 +84,7 @@ void ThreadPlacement::release() const {
 ThreadPlacement ThreadPlacement::of_calling_thread() { return {}; }
 int ThreadPlacement::current_processor() { return -1; }
 bool ThreadPlacement::move_to(int) const { return false; }
+bool ThreadPlacement::bind(std::thread&, int) const { return false; }
 void ThreadPlacement::release() const {}
 
 #endif

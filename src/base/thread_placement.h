@@ -1,6 +1,7 @@
 #ifndef VXLFORGE_BASE_THREAD_PLACEMENT_H_
 #define VXLFORGE_BASE_THREAD_PLACEMENT_H_
 
+#include <thread>
 #include <vector>
 
 namespace vxlforge {
@@ -15,6 +16,10 @@ namespace vxlforge {
 // work out, then allows itself every processor again: the scheduler stays
 // free to move it later. Keeping threads bound was slower: a bound thread
 // waits behind whatever else the system runs on its processor.
+//
+// A new thread has the same trouble: started on its maker's processor, it
+// often did not run for 2 to 4 ms. So the maker binds it to another
+// processor at once, and the thread frees itself when it starts.
 class ThreadPlacement {
  public:
   // The processors the calling thread may run on, in increasing order.
@@ -42,6 +47,11 @@ class ThreadPlacement {
   // whether it did; release lets it run on every listed processor.
   bool move_to(int processor) const;
   void release() const;
+
+  // Binds `thread`, started by the calling thread, to the listed processor
+  // and says whether it did; the system moves it there, also before it has
+  // first run. The thread frees itself with release().
+  bool bind(std::thread& thread, int processor) const;
 
  private:
   std::vector<int> processors_;

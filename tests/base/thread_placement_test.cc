@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -64,6 +65,39 @@ TEST(ThreadPlacementTest, MovesAThreadApartThenLetsItRunAnywhere) {
   EXPECT_EQ(allowed_processors(), before);
 }
 
+// A thread bound by its maker runs only on that processor, before and
+// after its first look, until it frees itself.
+TEST(ThreadPlacementTest, BindsAThreadItStartedThenTheThreadFreesItself) {
+  const ThreadPlacement placement = ThreadPlacement::of_calling_thread();
+  const std::vector<int>& processors = placement.processors();
+  if (processors.size() < 2) GTEST_SKIP() << "needs two processors to bind a thread to one";
+  const std::vector<int> before = allowed_processors();
+  for (const int processor : processors) {
+    std::mutex bound;
+    std::unique_lock<std::mutex> binding(bound);
+    int ran_on = -1;
+    std::vector<int> bound_to, freed_to;
+    std::thread thread([&] {
+      { const std::lock_guard<std::mutex> wait_for_the_maker(bound); }
+      bound_to = allowed_processors();
+      ran_on = ThreadPlacement::current_processor();
+      placement.release();
+      freed_to = allowed_processors();
+    });
+    EXPECT_TRUE(placement.bind(thread, processor));
+    binding.unlock();
+    thread.join();
+    EXPECT_EQ(ran_on, processor);
+    EXPECT_EQ(bound_to, std::vector<int>{processor});
+    EXPECT_EQ(freed_to, before);
+    EXPECT_FALSE(placement.bind(thread, processor)) << "a joined thread cannot be bound";
+  }
+  std::thread idle([] {});
+  EXPECT_FALSE(placement.bind(idle, -1));
+  idle.join();
+  EXPECT_EQ(allowed_processors(), before);
+}
+
 #endif
 
 TEST(ThreadPlacementTest, CountsPlacesAfterAProcessorGoingRound) {
@@ -92,6 +126,9 @@ TEST(ThreadPlacementTest, WithoutProcessorsNothingMoves) {
   const ThreadPlacement nowhere;
   EXPECT_EQ(nowhere.processor_after(3, 1), -1);
   EXPECT_FALSE(nowhere.move_to(0));
+  std::thread thread([] {});
+  EXPECT_FALSE(nowhere.bind(thread, 0));
+  thread.join();
 #if defined(__linux__)
   const std::vector<int> before = allowed_processors();
   nowhere.move_apart(0, 1);
