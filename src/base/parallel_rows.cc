@@ -145,9 +145,17 @@ WorkerPool& pool() {
 
 }  // namespace
 
+int usable_processors() {
+  // Only the processors the thread may use, so that no worker merely takes
+  // turns with another on a processor they share.
+  const auto allowed = ThreadPlacement::of_calling_thread().processors().size();
+  if (allowed > 0) return static_cast<int>(allowed);
+  return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
 int core_count() {
-  // Asked once: the library reads it from the file system on every call.
-  static const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  // Asked once: the system is asked afresh on every call.
+  static const int cores = usable_processors();
   return cores;
 }
 

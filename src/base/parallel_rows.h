@@ -5,8 +5,13 @@
 
 namespace vxlforge {
 
-// Threads to use for work split by rows: one per core.
+// Threads to use for work split by rows: usable_processors() at the first
+// call, kept for the process.
 int core_count();
+
+// The processors the calling thread may run on (as taskset or a container
+// allows) where the system tells, else the machine's cores; at least 1.
+int usable_processors();
 
 // Starts the worker threads now rather than at the first parallel step, so
 // that they are running by the time it comes.

@@ -10,8 +10,35 @@
 #include <thread>
 #include <vector>
 
+#if defined(__linux__)
+#include <pthread.h>
+#include <sched.h>
+#endif
+
 namespace vxlforge {
 namespace {
+
+#if defined(__linux__)
+// A process limited to some processors (taskset) uses as many threads as
+// it has processors, not as the machine has.
+TEST(CoreCountTest, CountsOnlyTheProcessorsTheThreadMayUse) {
+  cpu_set_t all;
+  CPU_ZERO(&all);
+  ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+  EXPECT_EQ(usable_processors(), CPU_COUNT(&all));
+  EXPECT_EQ(core_count(), CPU_COUNT(&all));
+  int first = 0;
+  while (!CPU_ISSET(first, &all)) ++first;
+  int limited = -1;
+  std::thread([&] {
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(first, &one);
+    if (pthread_setaffinity_np(pthread_self(), sizeof one, &one) == 0) limited = usable_processors();
+  }).join();
+  EXPECT_EQ(limited, 1);
+}
+#endif
 
 // Records what the pipeline did: which pieces were consumed, in what order,
 // and whether each piece's production was complete when it was consumed.

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/file_output.h"
+#include "base/parallel_rows.h"
 #include "vxlinspect/html_command.h"
 #include "vxlinspect/inspect.h"
 #include "vxlinspect/page_encoding.h"
@@ -108,7 +109,7 @@ int sheet(const std::vector<std::string>& arguments) {
   }
 
   const std::vector<std::string> stems = sheet_stems(paths);
-  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  const auto cores = static_cast<std::size_t>(usable_processors());
   const std::size_t workers = std::min<std::size_t>({cores, kMaxWorkers, paths.size()});
   RowQueue queue(paths.size(), 2 * workers);
   std::atomic<bool> any_failed{false};
