@@ -138,9 +138,13 @@ class WorkerPool {
   bool stopping_ = false;
 };
 
+// Never destroyed: when the process ends, the workers, idle by then, end
+// with it. Stopping and joining them first would wait for each to wake,
+// which can take milliseconds on a virtual machine whose idle processor
+// sleeps.
 WorkerPool& pool() {
-  static WorkerPool workers(core_count() - 1);
-  return workers;
+  static WorkerPool* const workers = new WorkerPool(core_count() - 1);
+  return *workers;
 }
 
 }  // namespace
