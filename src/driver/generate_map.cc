@@ -14,6 +14,7 @@
 #include "mapgen/surface_detail.h"
 #include "mapgen/terrain_colour.h"
 #include "mapgen/volume.h"
+#include "random/fast_noise_fill.h"
 
 namespace vxlforge {
 
@@ -114,9 +115,19 @@ void generate_map(const StageObserver& observer) {
   // Started now, so that the worker threads are up by the time the
   // heightmap's fills, shared out over every core, need them.
   start_workers();
-  const Heightmap heightmap;  // its draws come first
+  // The heightmap's draws come first. While this thread makes them and
+  // prepares the octaves, another runs the noise kernels' checks, which the
+  // first fills would otherwise wait for.
+  std::optional<const Heightmap> heightmap;
+  for_row_slices(2, 2, [&heightmap](int slice, int, int) {
+    if (slice == 0) {
+      heightmap.emplace();
+    } else {
+      choose_noise_fill_kernels();
+    }
+  });
   std::optional<Cover> cover;
-  RunTasks tasks(heightmap, cover);
+  RunTasks tasks(*heightmap, cover);
   if (!observer) {
     tasks.graph().run_all();
     draw_start_regions();

@@ -782,4 +782,9 @@ void NoiseOctave::fill_row_runs(float* rows, int first, int last,
 
 NoiseOctave::TermCounts NoiseOctave::term_counts() const { return prepared_->terms->counts(); }
 
+void choose_noise_fill_kernels() {
+  wide_noise_fill.open();
+  avx512_noise_fill.open();
+}
+
 }  // namespace vxlforge

@@ -83,6 +83,12 @@ class NoiseOctave {
   std::unique_ptr<Prepared> prepared_;
 };
 
+// Decides now which kernels the fills use, running the wide kernels' checks
+// unless a fill has run them already (about 0.3 ms): for a caller with a
+// processor to spare before the first fill, which would otherwise wait for
+// them.
+void choose_noise_fill_kernels();
+
 }  // namespace vxlforge
 
 #endif  // VXLFORGE_RANDOM_FAST_NOISE_FILL_H_
