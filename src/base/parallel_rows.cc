@@ -158,7 +158,7 @@ int usable_processors() {
 }
 
 int core_count() {
-  // Asked once: the system is asked afresh on every call.
+  // Asked once: usable_processors() asks the system on every call.
   static const int cores = usable_processors();
   return cores;
 }

@@ -65,8 +65,8 @@ TEST(ThreadPlacementTest, MovesAThreadApartThenLetsItRunAnywhere) {
   EXPECT_EQ(allowed_processors(), before);
 }
 
-// A thread bound by its maker runs only on that processor, before and
-// after its first look, until it frees itself.
+// A thread that its maker binds, perhaps before it has first run, runs only
+// on that processor until it frees itself.
 TEST(ThreadPlacementTest, BindsAThreadItStartedThenTheThreadFreesItself) {
   const ThreadPlacement placement = ThreadPlacement::of_calling_thread();
   const std::vector<int>& processors = placement.processors();
