@@ -39,14 +39,8 @@ class WorkerPool {
     }
   }
 
-  ~WorkerPool() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stopping_ = true;
-    }
-    wake_.notify_all();
-    for (std::thread& t : threads_) t.join();
-  }
+  // A pool lives until the process ends (see pool()).
+  ~WorkerPool() = delete;
 
   void run(int rows, int slices, const std::function<void(int, int, int)>& work) {
     std::lock_guard<std::mutex> one_batch(batch_mutex_);  // callers take turns
@@ -107,8 +101,7 @@ class WorkerPool {
       int caller_processor = -1;
       {
         std::unique_lock<std::mutex> lock(mutex_);
-        wake_.wait(lock, [&] { return stopping_ || (batch_ != seen && work_ != nullptr); });
-        if (stopping_) return;
+        wake_.wait(lock, [&] { return batch_ != seen && work_ != nullptr; });
         seen = batch_;
         caller_processor = caller_processor_;
       }
@@ -135,13 +128,12 @@ class WorkerPool {
   std::exception_ptr error_;  // the batch's first exception, under mutex_
   std::atomic<bool> failed_{false};
   long batch_ = 0;
-  bool stopping_ = false;
 };
 
 // Never destroyed: when the process ends, the workers, idle by then, end
 // with it. Stopping and joining them first would wait for each to wake,
 // which can take milliseconds on a virtual machine whose idle processor
-// sleeps.
+// sleeps. The threads use nothing but the pool, which stays.
 WorkerPool& pool() {
   static WorkerPool* const workers = new WorkerPool(core_count() - 1);
   return *workers;
