@@ -174,9 +174,17 @@ int scaled_word(std::uint32_t word, int lo, int hi, float w) {
   return static_cast<int>(static_cast<double>(word_to_range(word, lo, hi)) * static_cast<double>(w));
 }
 
-// The column loop's work, drawing through the loop's cursor; inlined into
-// the loop so that the cursor stays in registers.
-[[gnu::always_inline]] inline void place_clump_with(RngCursor& rng, int x, int y, int top) {
+// The most draws one column of the loop makes: its own twelve (a fraction,
+// a range, the height Field's choice, a fraction, the colour's choice and
+// its three words, the placing chance, a placed floor column's two colour
+// ranges, the clump chance), then a clump's eight ranges and, for each of
+// its cells (up to three by three), a chance and three colour ranges.
+constexpr unsigned kMostColumnDraws = 12 + 8 + 9 * 4;
+
+// The column loop's work, drawing through the loop's cursor, or a stretch
+// of it; inlined into the loop so that the cursor stays in registers.
+template <typename Draws>
+[[gnu::always_inline]] inline void place_clump_with(Draws& rng, int x, int y, int top) {
   const int ztop = top + rng.range(1, 2);
   const int x0 = x + rng.range(-1, 0);
   const int y0 = y + rng.range(-1, 0);
@@ -199,7 +207,8 @@ int scaled_word(std::uint32_t word, int lo, int hi, float w) {
   }
 }
 
-[[gnu::always_inline]] inline void dress_column_with(RngCursor& rng, int x, int y,
+template <typename Draws>
+[[gnu::always_inline]] inline void dress_column_with(Draws& rng, int x, int y,
                                                      const CoverNoiseRow& noise) {
   const int i = column_index(x, y);
   const int top = column_top[i];
@@ -338,7 +347,16 @@ void SurfaceDetailPass::dress_chunk(int chunk) {
     const int x = chunk * kChunkRows + r;
     const CoverNoiseRow row = row_of(noise, r);
     RngCursor rng;
-    for (int y = 0; y < MAP_Y; ++y) dress_column_with(rng, x, y, row);
+    for (int y = 0; y < MAP_Y; ++y) {
+      // Far from a regeneration, which is all but a few columns in a
+      // hundred, the column draws unchecked.
+      if (rng.can_read_ahead(kMostColumnDraws)) [[likely]] {
+        RngStretch stretch(rng);
+        dress_column_with(stretch, x, y, row);
+      } else {
+        dress_column_with(rng, x, y, row);
+      }
+    }
   }
 }
 

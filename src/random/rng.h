@@ -96,6 +96,34 @@ class RngCursor {
     position_ = rng_state::position;
   }
 
+  friend class RngStretch;
+  unsigned position_;
+};
+
+// A stretch of a cursor's draws that is known to need no regeneration, for a
+// loop step whose most draws are known: made only where the cursor
+// can_read_ahead that many, it draws without checking for the end of the
+// words each time (a compare and a branch per draw, on the loop's critical
+// path). The same interface as the cursor; its draws are the cursor's, which
+// takes up the position when the stretch goes away. At most the count that
+// was checked may be drawn, read ahead or skipped in all.
+class RngStretch {
+ public:
+  explicit RngStretch(RngCursor& cursor) : cursor_(cursor), position_(cursor.position_) {}
+  ~RngStretch() { cursor_.position_ = position_; }
+  RngStretch(const RngStretch&) = delete;
+  RngStretch& operator=(const RngStretch&) = delete;
+
+  std::uint32_t next() { return rng_state::tempered[position_++]; }
+  double unit() { return word_to_unit(next()); }
+  std::int32_t range(std::int32_t lo, std::int32_t hi) { return word_to_range(next(), lo, hi); }
+  // Within the checked count every word can be read ahead.
+  bool can_read_ahead(unsigned) const { return true; }
+  std::uint32_t ahead(unsigned i) const { return rng_state::tempered[position_ + i]; }
+  void skip(unsigned count) { position_ += count; }
+
+ private:
+  RngCursor& cursor_;
   unsigned position_;
 };
 

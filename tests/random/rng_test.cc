@@ -156,6 +156,36 @@ TEST(RngTest, CursorDrawsTheSameWordsAsTheFreeDraws) {
   EXPECT_EQ(rng_next(), 0x9326D462u);
 }
 
+// A stretch draws the cursor's words, with nothing between the two, and
+// the cursor goes on where the stretch stopped, right up to a
+// regeneration.
+TEST(RngTest, StretchDrawsTheCursorsWordsAndHandsThePositionBack) {
+  rng_seed(8);
+  const std::vector<std::uint32_t> expected = first_words(1301);
+  rng_seed(8);
+  const std::uint64_t start = rng_draw_count();
+  std::size_t i = 0;
+  {
+    RngCursor cursor;
+    constexpr unsigned kStretch = 7;
+    while (i < 1300) {
+      if (i + 5 <= 1300 && cursor.can_read_ahead(kStretch)) {
+        RngStretch stretch(cursor);
+        ASSERT_EQ(stretch.ahead(2), expected[i + 2]) << i;
+        ASSERT_EQ(stretch.next(), expected[i]) << i;
+        ASSERT_EQ(stretch.unit(), word_to_unit(expected[i + 1])) << i;
+        stretch.skip(1);
+        ASSERT_EQ(stretch.range(0, 50), word_to_range(expected[i + 3], 0, 50)) << i;
+        i += 4;
+      }
+      ASSERT_EQ(cursor.next(), expected[i]) << i;
+      ++i;
+    }
+  }
+  EXPECT_EQ(rng_draw_count() - start, 1300u);
+  EXPECT_EQ(rng_next(), expected[1300]);
+}
+
 TEST(RngTest, NegativeBoundsStayInRange) {
   rng_seed(3);
   bool seen[3] = {false, false, false};
