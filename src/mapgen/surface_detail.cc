@@ -1,6 +1,7 @@
 #include "mapgen/surface_detail.h"
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -29,6 +30,24 @@ int falloff_dy(int y) {
   if (y < 128) return 128 - y;
   if (y <= 384) return 0;
   return y - 384;
+}
+
+// The falloff at a squared distance dx * dx + dy * dy.
+[[gnu::always_inline]] inline float falloff_of(int distance_squared) {
+  return static_cast<float>(std::min(
+      1.0, static_cast<double>(distance_squared) * static_cast<double>(kInverse576) * 0.75 + 0.25));
+}
+
+// The falloff of row x, every column: one loop without branches, which
+// vectorises, where a call of start_falloff per cell did not.
+void falloff_row(int x, float* out) {
+  static const std::array<int, MAP_Y> dy_squared = [] {
+    std::array<int, MAP_Y> squares{};
+    for (int y = 0; y < MAP_Y; ++y) squares[static_cast<std::size_t>(y)] = falloff_dy(y) * falloff_dy(y);
+    return squares;
+  }();
+  const int dx = falloff_dx(x);
+  for (int y = 0; y < MAP_Y; ++y) out[y] = falloff_of(dx * dx + dy_squared[static_cast<std::size_t>(y)]);
 }
 
 // The rows the pass keeps for each chunk of rows: the falloff and the ten
@@ -127,10 +146,7 @@ GroundRuns ground_runs(int first, int last) {
 // is the sum of the first two fills.
 void fill_detail_rows(const std::vector<DetailFill>& fills, int first, int last,
                       ChunkNoise* chunk, NoiseOctave::Scratch* scratch) {
-  for (int x = first; x < last; ++x) {
-    float* falloff = &chunk->rows[kFalloff][(x - first) * FIELD_SIZE];
-    for (int y = 0; y < MAP_Y; ++y) falloff[y] = start_falloff(x, y);
-  }
+  for (int x = first; x < last; ++x) falloff_row(x, &chunk->rows[kFalloff][(x - first) * FIELD_SIZE]);
   const GroundRuns runs = ground_runs(first, last);
   for (const DetailFill& fill : fills) {
     float* rows = chunk->rows[fill.input];
@@ -302,8 +318,7 @@ void dress_column(int x, int y, const CoverNoiseRow& noise) {
 float start_falloff(int x, int y) {
   const int dx = falloff_dx(x);
   const int dy = falloff_dy(y);
-  return static_cast<float>(std::min(
-      1.0, static_cast<double>(dx * dx + dy * dy) * static_cast<double>(kInverse576) * 0.75 + 0.25));
+  return falloff_of(dx * dx + dy * dy);
 }
 
 struct SurfaceDetailPass::Fills {
