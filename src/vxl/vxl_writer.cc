@@ -157,17 +157,29 @@ constexpr std::size_t kMaxPieceBytes = kMaxRecordBytes * kPieceRows * MAP_X + kC
 // for.
 std::uint8_t* encode_rows(int y_first, int y_last, std::uint8_t* out) {
   constexpr int kAhead = 16;
+  // A neighbour row off the map is solid throughout: read from this one
+  // word, with a step of 0, so the loop needs no test per column.
+  static const Mask kSolidWord = kAllSolid;
   for (int y = y_first; y < y_last; ++y) {
+    // Column (x, y) of the row is at row[x * MAP_Y], and so are those of
+    // the rows beside it, from north and south.
+    const Mask* row = &column_solid[column_index(0, y)];
+    const Mask* north = y > 0 ? row - 1 : &kSolidWord;
+    const Mask* south = y + 1 < MAP_Y ? row + 1 : &kSolidWord;
+    const int north_step = y > 0 ? MAP_Y : 0;
+    const int south_step = y + 1 < MAP_Y ? MAP_Y : 0;
+    const ColumnColours* colours = &column_colours[column_index(0, y)];
     Mask west = kAllSolid;
-    Mask self = solid_at(0, y);
+    Mask self = row[0];
     for (int x = 0; x < MAP_X; ++x) {
       if (x + kAhead < MAP_X) {
-        __builtin_prefetch(&column_colours[column_index(x + kAhead, y)]);
-        if (y + 1 < MAP_Y) __builtin_prefetch(&column_solid[column_index(x + kAhead, y + 1)]);
+        __builtin_prefetch(&colours[(x + kAhead) * MAP_Y]);
+        __builtin_prefetch(&south[(x + kAhead) * south_step]);
       }
-      const Mask east = solid_at(x + 1, y);
-      const Mask exposed = exposed_mask(self, west, east, solid_at(x, y - 1), solid_at(x, y + 1));
-      out = encode_record(self, exposed, column_colours[column_index(x, y)], out);
+      const Mask east = x + 1 < MAP_X ? row[(x + 1) * MAP_Y] : kAllSolid;
+      const Mask exposed =
+          exposed_mask(self, west, east, north[x * north_step], south[x * south_step]);
+      out = encode_record(self, exposed, colours[x * MAP_Y], out);
       west = self;
       self = east;
     }
