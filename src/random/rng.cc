@@ -93,10 +93,16 @@ __attribute__((target("avx2"))) void regenerate_and_temper_wide(std::uint32_t* s
 }
 #endif
 
-// Both forms regenerate the same scrambled state; every state word and every
-// tempered word must agree.
-bool wide_regeneration_agrees() {
-#ifdef VXLFORGE_HAVE_AVX2_KERNELS
+#ifdef VXLFORGE_HAVE_AVX512_KERNELS
+__attribute__((target("avx2,avx512f,avx512vl"))) void regenerate_and_temper_avx512(
+    std::uint32_t* state, std::uint32_t* out) {
+  regenerate_and_temper_body(state, out);
+}
+#endif
+
+// A wide form regenerates the same scrambled state as the plain one:
+// every state word and every tempered word must agree.
+[[maybe_unused]] bool regeneration_agrees(void (*wide)(std::uint32_t*, std::uint32_t*)) {
   std::uint32_t plain_state[kStateWords];
   std::uint32_t wide_state[kStateWords];
   std::uint32_t plain_out[kStateWords];
@@ -108,10 +114,15 @@ bool wide_regeneration_agrees() {
   }
   for (int round = 0; round < 2; ++round) {
     regenerate_and_temper(plain_state, plain_out);
-    regenerate_and_temper_wide(wide_state, wide_out);
+    wide(wide_state, wide_out);
   }
   return std::memcmp(plain_state, wide_state, sizeof(plain_state)) == 0 &&
          std::memcmp(plain_out, wide_out, sizeof(plain_out)) == 0;
+}
+
+bool wide_regeneration_agrees() {
+#ifdef VXLFORGE_HAVE_AVX2_KERNELS
+  return regeneration_agrees(regenerate_and_temper_wide);
 #else
   return false;
 #endif
@@ -119,6 +130,19 @@ bool wide_regeneration_agrees() {
 
 constinit const WideKernelGate wide_regeneration("generator regeneration",
                                                  wide_regeneration_agrees);
+
+// The AVX-512 form against the plain one, the same way.
+bool avx512_regeneration_agrees() {
+#ifdef VXLFORGE_HAVE_AVX512_KERNELS
+  return regeneration_agrees(regenerate_and_temper_avx512);
+#else
+  return false;
+#endif
+}
+
+constinit const WideKernelGate avx512_regeneration("generator regeneration, AVX-512",
+                                                   avx512_regeneration_agrees,
+                                                   KernelIsa::kAvx512);
 
 }  // namespace
 
@@ -137,7 +161,16 @@ void rng_seed(std::int32_t seed) {
 void rng_state::refill() {
   if (position > rng_state::kWords) rng_seed(0);
   if (position == rng_state::kWords) {
-#ifdef VXLFORGE_HAVE_AVX2_KERNELS
+#if defined(VXLFORGE_HAVE_AVX512_KERNELS)
+    // The AVX-512 form only where the AVX2 one passed its check as well.
+    if (!wide_regeneration.open()) {
+      regenerate_and_temper(mt_state, tempered);
+    } else if (avx512_regeneration.open()) {
+      regenerate_and_temper_avx512(mt_state, tempered);
+    } else {
+      regenerate_and_temper_wide(mt_state, tempered);
+    }
+#elif defined(VXLFORGE_HAVE_AVX2_KERNELS)
     if (wide_regeneration.open()) {
       regenerate_and_temper_wide(mt_state, tempered);
     } else {
