@@ -53,6 +53,14 @@ struct Octave {
   std::int32_t z_index[2];
   float dz[2];
   double fade_z;
+  // The gradient of corner k for each hash h of the first two coordinates
+  // (0 to 255): its gx, gy and dz[k] * gz. The third coordinate is the same
+  // for every cell, so the last step of each corner's hash, and the choice
+  // of its gradient, are looked up instead of worked out per segment.
+  struct CornerGradient {
+    float gx, gy, gz_term;
+  };
+  CornerGradient corner_gradient[2][256];
   // Along the rows: each row's point, and the slots (see TermCache) of the
   // gradient terms of its lattice row's two indexes.
   AxisPoint row_point[FIELD_SIZE];
@@ -104,11 +112,11 @@ void hash_gradients(const Octave& o, std::int32_t x_index, SegmentGradients (&g)
       }
       const int hxy = perm_table[hx + segment.y_index[j]];
       for (int k = 0; k < 2; ++k) {
-        const float* basis = grad_basis[grad_index_table[perm_table[hxy + o.z_index[k]] & 63]];
+        const Octave::CornerGradient& gradient = o.corner_gradient[k][hxy];
         SegmentGradients& corner = g[j + 2 * k];
-        corner.gx[s] = basis[0];
-        corner.gy[s] = basis[1];
-        corner.gz_term[s] = o.dz[k] * basis[2];
+        corner.gx[s] = gradient.gx;
+        corner.gy[s] = gradient.gy;
+        corner.gz_term[s] = gradient.gz_term;
       }
     }
   }
@@ -590,6 +598,12 @@ void prepare(Octave* o, std::int32_t cells_x, std::int32_t cells_y, float lo, fl
   o->dz[0] = pz.frac;
   o->dz[1] = pz.frac1;
   o->fade_z = static_cast<double>(pz.fade);
+  for (int k = 0; k < 2; ++k) {
+    for (int hxy = 0; hxy < 256; ++hxy) {
+      const float* basis = grad_basis[grad_index_table[perm_table[hxy + o->z_index[k]] & 63]];
+      o->corner_gradient[k][hxy] = {basis[0], basis[1], o->dz[k] * basis[2]};
+    }
+  }
   // Each distinct masked index along the rows gets a slot, in the order
   // the rows first need it.
   // A wrapped axis has at most 256 indexes, looked up directly; an
