@@ -213,31 +213,24 @@ class TermCache {
   // if no other fill holds them. Each acquire is followed by a release.
   const LatticeHalf* acquire(const Octave& o, int slot, SegmentGradients (&gradients)[4]) {
     Slot& s = slots_[static_cast<std::size_t>(slot)];
-    std::unique_ptr<LatticeHalf> fresh;
     {
       const std::lock_guard<std::mutex> lock(mutex_);
       if (s.half != nullptr) {
         ++s.active;
         return s.half.get();
       }
-      if (!spare_.empty()) {
-        fresh = std::move(spare_.back());
-        spare_.pop_back();
-      }
     }
     // Built without the lock, so that other threads build other terms at
     // the same time; if another built the same ones meanwhile, those are
-    // kept and these dropped. Every term is written, so the allocation is
-    // not cleared first.
-    if (fresh == nullptr) fresh = std::make_unique_for_overwrite<LatticeHalf>();
+    // kept and these dropped. Every term is written, so the block is not
+    // cleared first.
+    PooledPtr<LatticeHalf> fresh = make_pooled_for_overwrite<LatticeHalf>();
     build_half(o, o.slot_index[static_cast<std::size_t>(slot)], gradients, fresh.get());
     const std::lock_guard<std::mutex> lock(mutex_);
     if (s.half == nullptr) {
       s.half = std::move(fresh);
       ++built_;
       ++held_;
-    } else {
-      spare_.push_back(std::move(fresh));
     }
     ++s.active;
     return s.half.get();
@@ -246,11 +239,10 @@ class TermCache {
   // `rows` rows that need slot `slot` are filled (acquired: whether the
   // terms were acquired for them). Once all of them are, the terms are
   // freed, and the count starts again for a later fill of the same rows.
-  // Freed terms are kept for the next ones to be built, until the octave
-  // holds none: handing them back to the allocator and asking for them
-  // again costs more page faults than building them.
+  // Their block goes back to its pool, where the next terms built, of this
+  // octave or another, find it with its pages in place.
   void release(int slot, int rows, bool acquired) {
-    std::vector<std::unique_ptr<LatticeHalf>> done;
+    PooledPtr<LatticeHalf> done;  // given back after the lock
     const std::lock_guard<std::mutex> lock(mutex_);
     Slot& s = slots_[static_cast<std::size_t>(slot)];
     if (acquired) --s.active;
@@ -259,15 +251,8 @@ class TermCache {
       s.remaining = s.uses;
       if (s.half != nullptr) {
         --held_;
-        // Called from a lease's destructor, where an exception would end
-        // the process: terms that cannot be kept are freed instead.
-        try {
-          spare_.push_back(std::move(s.half));
-        } catch (const std::bad_alloc&) {
-          s.half.reset();
-        }
+        done = std::move(s.half);
       }
-      if (held_ == 0) done.swap(spare_);
     }
   }
 
@@ -281,11 +266,10 @@ class TermCache {
     int uses = 0;
     int remaining = 0;
     int active = 0;  // fills using the terms now
-    std::unique_ptr<LatticeHalf> half;
+    PooledPtr<LatticeHalf> half;
   };
   std::mutex mutex_;
   std::vector<Slot> slots_;
-  std::vector<std::unique_ptr<LatticeHalf>> spare_;
   int built_ = 0;
   int held_ = 0;
 };
@@ -752,14 +736,14 @@ struct NoiseOctave::Scratch::Terms {
   SegmentGradients gradients[4];
 };
 
-NoiseOctave::Scratch::Scratch() : terms_(std::make_unique<Terms>()) {}
+NoiseOctave::Scratch::Scratch() : terms_(make_pooled_for_overwrite<Terms>()) {}
 NoiseOctave::Scratch::~Scratch() = default;
 NoiseOctave::Scratch::Scratch(Scratch&&) noexcept = default;
 NoiseOctave::Scratch& NoiseOctave::Scratch::operator=(Scratch&&) noexcept = default;
 
 NoiseOctave::NoiseOctave(std::int32_t cells_x, std::int32_t cells_y, float lo, float hi,
                          float sharpen, float offset_x, float offset_y, float offset_z)
-    : prepared_(std::make_unique<Prepared>()) {
+    : prepared_(make_pooled<Prepared>()) {
   prepare(&prepared_->octave, cells_x, cells_y, lo, hi, sharpen, offset_x, offset_y, offset_z);
   prepared_->terms = std::make_unique<TermCache>(slot_uses(prepared_->octave));
 }

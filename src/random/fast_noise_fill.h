@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "base/block_pool.h"
 #include "random/field.h"
 
 namespace vxlforge {
@@ -40,7 +41,7 @@ class NoiseOctave {
    private:
     friend class NoiseOctave;
     struct Terms;
-    std::unique_ptr<Terms> terms_;
+    PooledPtr<Terms> terms_;
   };
 
   NoiseOctave(std::int32_t cells_x, std::int32_t cells_y, float lo, float hi, float sharpen,
@@ -80,7 +81,7 @@ class NoiseOctave {
 
  private:
   struct Prepared;
-  std::unique_ptr<Prepared> prepared_;
+  PooledPtr<Prepared> prepared_;
 };
 
 // Decides now which kernels the fills use, running the wide kernels' checks
