@@ -148,14 +148,27 @@ constexpr int kPieceRows = 16;
 constexpr int kPieces = MAP_Y / kPieceRows;
 constexpr std::size_t kMaxPieceBytes = kMaxRecordBytes * kPieceRows * MAP_X + kColourSlack;
 
-// Writes the records of rows y_first..y_last-1, in file order, from `out`
-// on; returns the end. The columns are visited in the order of the file, so
-// the bytes are written one after another; the solidity of the three
-// columns around x is carried along the row. Neighbours along the row lie
-// 512 columns apart in the Volume, a stride the processor's own
-// prefetching does not follow, so the columns a few steps ahead are asked
-// for.
-std::uint8_t* encode_rows(int y_first, int y_last, std::uint8_t* out) {
+// How far encode_rows got: up to column x of row y (y_last once it is
+// done), with the next byte to go at `out`.
+struct EncodeStop {
+  int y;
+  int x;
+  std::uint8_t* out;
+};
+
+// Room a record needs, its slack included.
+constexpr std::size_t kRecordRoom = kMaxRecordBytes + kColourSlack;
+
+// Writes the records from column x_first of row y_first up to the end of
+// row y_last-1, in file order, from `out` on, while at least kRecordRoom
+// bytes are left before `limit`; returns where it stopped. The columns are
+// visited in the order of the file, so the bytes are written one after
+// another; the solidity of the three columns around x is carried along the
+// row. Neighbours along the row lie 512 columns apart in the Volume, a
+// stride the processor's own prefetching does not follow, so the columns a
+// few steps ahead are asked for.
+EncodeStop encode_rows(int y_first, int x_first, int y_last, std::uint8_t* out,
+                       const std::uint8_t* limit) {
   constexpr int kAhead = 16;
   // A neighbour row off the map is solid throughout: read from this one
   // word, with a step of 0, so the loop needs no test per column.
@@ -169,9 +182,13 @@ std::uint8_t* encode_rows(int y_first, int y_last, std::uint8_t* out) {
     const int north_step = y > 0 ? MAP_Y : 0;
     const int south_step = y + 1 < MAP_Y ? MAP_Y : 0;
     const ColumnColours* colours = &column_colours[column_index(0, y)];
-    Mask west = kAllSolid;
-    Mask self = row[0];
-    for (int x = 0; x < MAP_X; ++x) {
+    const int x_start = y == y_first ? x_first : 0;
+    Mask west = x_start > 0 ? row[(x_start - 1) * MAP_Y] : kAllSolid;
+    Mask self = row[x_start * MAP_Y];
+    for (int x = x_start; x < MAP_X; ++x) {
+      if (static_cast<std::size_t>(limit - out) < kRecordRoom) [[unlikely]] {
+        return {y, x, out};
+      }
       if (x + kAhead < MAP_X) {
         __builtin_prefetch(&colours[(x + kAhead) * MAP_Y]);
         __builtin_prefetch(&south[(x + kAhead) * south_step]);
@@ -184,45 +201,70 @@ std::uint8_t* encode_rows(int y_first, int y_last, std::uint8_t* out) {
       self = east;
     }
   }
-  return out;
+  return {y_last, 0, out};
 }
 
-// Room for the pieces to take turns in: a few buffers, each with room for
-// the longest possible piece, taken once per process, so that a second
-// map's pieces find their pages in place. Only what is written is ever
-// touched, and a buffer is used again once its piece is written, so little
-// memory is needed.
+// Room for the pieces to take turns in, taken once per process, so that a
+// second map's pieces find their pages in place; a buffer is used again
+// once its piece is written. Each buffer has a first part, on huge pages
+// where the system has them, that holds any piece of a real map (the
+// longest seen are 275 KiB), and a second part with room for the rest of
+// the longest possible piece (4 MiB), in small pages and untouched unless
+// a piece needs it. On small pages the first parts alone would cost a
+// fault per 4 KiB written: about 270 a run.
+constexpr std::size_t kFirstPartBytes = std::size_t{512} << 10;
 struct PieceRoom {
-  std::uint8_t* data;
+  std::uint8_t* first_parts;
+  std::uint8_t* second_parts;
   int buffers;
 };
 PieceRoom piece_room() {
-  static const PieceRoom room{
-      take_static_room(kMaxPieceBytes * 2 * static_cast<std::size_t>(core_count()), RoomUse::kSparse),
-      2 * core_count()};
+  static const PieceRoom room = [] {
+    const int buffers = 2 * core_count();
+    const auto count = static_cast<std::size_t>(buffers);
+    std::uint8_t* const first_parts = take_static_room(kFirstPartBytes * count, RoomUse::kFilled);
+    return PieceRoom{first_parts, take_static_room(kMaxPieceBytes * count, RoomUse::kSparse),
+                     buffers};
+  }();
   return room;
 }
 
 // Encodes the whole file in pieces in `room` and hands each piece's bytes
-// to `consume(bytes, size)` in file order, one piece at a time. Callers
+// to `consume(bytes, size)` in file order, one part at a time. Callers
 // take turns, as they share the room.
 template <typename Consume>
 void encode_pieces(const PieceRoom& room, const Consume& consume) {
   static std::mutex one_at_a_time;
   const std::lock_guard<std::mutex> lock(one_at_a_time);
   const int buffers = room.buffers;
-  const auto buffer = [&room, buffers](int piece) {
-    return room.data + static_cast<std::size_t>(piece % buffers) * kMaxPieceBytes;
+  struct Piece {
+    std::uint8_t* first;
+    std::size_t first_size;
+    std::uint8_t* second;
+    std::size_t second_size;
   };
-  std::size_t size[kPieces] = {};
+  Piece pieces[kPieces] = {};
   for_pieces_in_order(
       kPieces, buffers,
-      [&](int piece, int) {
-        const std::uint8_t* end =
-            encode_rows(piece * kPieceRows, (piece + 1) * kPieceRows, buffer(piece));
-        size[piece] = static_cast<std::size_t>(end - buffer(piece));
+      [&](int p, int) {
+        const auto buffer = static_cast<std::size_t>(p % buffers);
+        Piece& piece = pieces[p];
+        piece.first = room.first_parts + buffer * kFirstPartBytes;
+        piece.second = room.second_parts + buffer * kMaxPieceBytes;
+        const int y_last = (p + 1) * kPieceRows;
+        const EncodeStop stop =
+            encode_rows(p * kPieceRows, 0, y_last, piece.first, piece.first + kFirstPartBytes);
+        piece.first_size = static_cast<std::size_t>(stop.out - piece.first);
+        if (stop.y < y_last) {
+          const EncodeStop end =
+              encode_rows(stop.y, stop.x, y_last, piece.second, piece.second + kMaxPieceBytes);
+          piece.second_size = static_cast<std::size_t>(end.out - piece.second);
+        }
       },
-      [&](int piece) { consume(buffer(piece), size[piece]); });
+      [&](int p) {
+        consume(pieces[p].first, pieces[p].first_size);
+        if (pieces[p].second_size != 0) consume(pieces[p].second, pieces[p].second_size);
+      });
 }
 
 }  // namespace
