@@ -645,7 +645,7 @@ bool wide_noise_fill_agrees() {
     float plain_cells[FIELD_SIZE];
     float wide_cells[FIELD_SIZE];
   };
-  const auto check = std::make_unique<Check>();
+  const PooledPtr<Check> check = make_pooled<Check>();
   const Octave& o = check->octave;
   prepare(&check->octave, 64, 200, -3.0f, 5.0f, 0.4f, 37.25f, 101.37f, 12.75f);
   for (int i = 0; i < 2; ++i) {
@@ -691,7 +691,7 @@ bool avx512_noise_fill_agrees() {
     float lo, hi, offset_x, offset_y, offset_z;
     int row;
   };
-  const auto check = std::make_unique<Check>();
+  const PooledPtr<Check> check = make_pooled<Check>();
   const Octave& o = check->octave;
   const ColumnRun runs[] = {{0, FIELD_SIZE}, {1, 510}, {3, 20}, {7, 8}, {16, 31}, {37, 53}};
   for (const Known& known : {Known{64, -3.0f, 5.0f, 37.25f, 101.37f, 12.75f, 5},
