@@ -160,14 +160,24 @@ void blend_detail_into_base(int first, int last, const ChunkRows& w) {
   for (int i = 0; i < (last - first) * FIELD_SIZE; ++i) h[i] = blended_height(w.base[i], w.detail[i]);
 }
 
+// The calling thread's working space, kept for the process so that its
+// pages are had once. One for all the steps: thread_local variables in
+// on_chunk itself would be one set per step it is instantiated for.
+struct ChunkWork {
+  NoiseOctave::Scratch scratch;
+  ChunkRows* rows = take_static_array<ChunkRows>(1, RoomUse::kFilled);
+};
+ChunkWork& thread_chunk_work() {
+  thread_local ChunkWork work;
+  return work;
+}
+
 // Runs step(first, last, working rows, scratch) on the rows of `chunk`,
-// with the calling thread's working space, kept for the process so that
-// its pages are had once.
+// with the calling thread's working space.
 template <typename Step>
 void on_chunk(int chunk, const Step& step) {
-  thread_local NoiseOctave::Scratch scratch;
-  thread_local ChunkRows* const rows = take_static_array<ChunkRows>(1, RoomUse::kFilled);
-  step(chunk * kChunkRows, (chunk + 1) * kChunkRows, rows, &scratch);
+  ChunkWork& work = thread_chunk_work();
+  step(chunk * kChunkRows, (chunk + 1) * kChunkRows, work.rows, &work.scratch);
 }
 
 }  // namespace
