@@ -70,16 +70,24 @@ struct PooledDelete {
 template <typename T>
 using PooledPtr = std::unique_ptr<T, PooledDelete<T>>;
 
-// A T value-initialised (as by `new T()`) in a block of its pool.
-template <typename T, typename... Args>
-PooledPtr<T> make_pooled(Args&&... args) {
+// A T made by `construct(block)` in a block of its pool; should it throw,
+// the block goes back.
+template <typename T, typename Construct>
+PooledPtr<T> make_pooled_with(const Construct& construct) {
   void* const block = block_pool_for<T>().take();
   try {
-    return PooledPtr<T>(new (block) T(std::forward<Args>(args)...));
+    return PooledPtr<T>(construct(block));
   } catch (...) {
     block_pool_for<T>().give_back(block);
     throw;
   }
+}
+
+// A T value-initialised (as by `new T()`) in a block of its pool.
+template <typename T, typename... Args>
+PooledPtr<T> make_pooled(Args&&... args) {
+  return make_pooled_with<T>(
+      [&](void* block) { return new (block) T(std::forward<Args>(args)...); });
 }
 
 // A T default-initialised (as by `new T`: a plain buffer is left
@@ -87,13 +95,7 @@ PooledPtr<T> make_pooled(Args&&... args) {
 // in full before they are read.
 template <typename T>
 PooledPtr<T> make_pooled_for_overwrite() {
-  void* const block = block_pool_for<T>().take();
-  try {
-    return PooledPtr<T>(new (block) T);
-  } catch (...) {
-    block_pool_for<T>().give_back(block);
-    throw;
-  }
+  return make_pooled_with<T>([](void* block) { return new (block) T; });
 }
 
 }  // namespace vxlforge
