@@ -374,14 +374,16 @@ struct Cells8 {
   __m512d u, fade_z, to_unit, one, half, span, lo, sharpen;
 };
 
+constexpr __mmask8 kAllLanes = 0xFF;
+
 // Conversions of eight lanes. Written with an explicit all-lanes mask: the
 // unmasked forms of GCC 12 leave their merge source undefined, which its
 // warnings take for an uninitialised read; the instructions are the same.
 [[gnu::always_inline]] VXLFORGE_AVX512_TARGET inline __m512d widen_8(__m256 v) {
-  return _mm512_maskz_cvtps_pd(static_cast<__mmask8>(0xFF), v);
+  return _mm512_maskz_cvtps_pd(kAllLanes, v);
 }
 [[gnu::always_inline]] VXLFORGE_AVX512_TARGET inline __m256 narrow_8(__m512d v) {
-  return _mm512_maskz_cvtpd_ps(static_cast<__mmask8>(0xFF), v);
+  return _mm512_maskz_cvtpd_ps(kAllLanes, v);
 }
 
 template <bool kMasked>
@@ -412,25 +414,22 @@ template <bool kMasked>
   return widen_8(narrow_8(v));
 }
 
-// Eight cells from column c; with kMasked only those that `mask` selects
-// are read or written.
+// The eight corner values of eight cells, widened: corner (i, j, k) of a
+// cell, from half i and entry j + 2 * k, at index i + 2 * (j + 2 * k).
+using Corners8 = __m512d[8];
+
+// Eight cells from column c, from their corners; with kMasked only those
+// that `mask` selects are read or written.
 template <bool kLinear, bool kMasked>
-[[gnu::always_inline]] VXLFORGE_AVX512_TARGET inline void fill_8_cells(
-    const Octave& o, const LatticeHalf& h0, const LatticeHalf& h1, const Cells8& k, int c,
-    __mmask8 mask, float* __restrict out) {
-  // Corner (i, j, k) of the cell: half i, entry j + 2 * k.
-  const __m512d g000 = corner_8<kMasked>(h0, 0, c, k.dx0, mask);
-  const __m512d g100 = corner_8<kMasked>(h1, 0, c, k.dx1, mask);
-  const __m512d g010 = corner_8<kMasked>(h0, 1, c, k.dx0, mask);
-  const __m512d g110 = corner_8<kMasked>(h1, 1, c, k.dx1, mask);
-  const __m512d g001 = corner_8<kMasked>(h0, 2, c, k.dx0, mask);
-  const __m512d g101 = corner_8<kMasked>(h1, 2, c, k.dx1, mask);
-  const __m512d g011 = corner_8<kMasked>(h0, 3, c, k.dx0, mask);
-  const __m512d g111 = corner_8<kMasked>(h1, 3, c, k.dx1, mask);
-  const __m512d a00 = round_8(lerp_8(g000, g100, k.u));
-  const __m512d a01 = round_8(lerp_8(g001, g101, k.u));
-  const __m512d a10 = round_8(lerp_8(g010, g110, k.u));
-  const __m512d a11 = round_8(lerp_8(g011, g111, k.u));
+[[gnu::always_inline]] VXLFORGE_AVX512_TARGET inline void finish_8_cells(const Octave& o,
+                                                                         const Corners8& g,
+                                                                         const Cells8& k, int c,
+                                                                         __mmask8 mask,
+                                                                         float* __restrict out) {
+  const __m512d a00 = round_8(lerp_8(g[0], g[1], k.u));
+  const __m512d a01 = round_8(lerp_8(g[4], g[5], k.u));
+  const __m512d a10 = round_8(lerp_8(g[2], g[3], k.u));
+  const __m512d a11 = round_8(lerp_8(g[6], g[7], k.u));
   const __m512d fade_y =
       kMasked ? _mm512_maskz_loadu_pd(mask, o.fade_y + c) : _mm512_loadu_pd(o.fade_y + c);
   const __m512d b0 = round_8(lerp_8(a00, a10, fade_y));
@@ -452,8 +451,45 @@ template <bool kLinear, bool kMasked>
   }
 }
 
-// Sixteen cells a step, as two independent groups of eight, then one
-// group of eight, then the last few under a mask.
+// Eight cells from column c; with kMasked only those that `mask` selects
+// are read or written.
+template <bool kLinear, bool kMasked>
+[[gnu::always_inline]] VXLFORGE_AVX512_TARGET inline void fill_8_cells(
+    const Octave& o, const LatticeHalf& h0, const LatticeHalf& h1, const Cells8& k, int c,
+    __mmask8 mask, float* __restrict out) {
+  Corners8 g;
+  for (int entry = 0; entry < 4; ++entry) {
+    g[2 * entry] = corner_8<kMasked>(h0, entry, c, k.dx0, mask);
+    g[2 * entry + 1] = corner_8<kMasked>(h1, entry, c, k.dx1, mask);
+  }
+  finish_8_cells<kLinear, kMasked>(o, g, k, c, mask, out);
+}
+
+// Sixteen cells from column c, as two groups of eight whose corner values
+// are summed sixteen lanes wide (the same single roundings as corner_8):
+// half the loads and corner sums of two calls of fill_8_cells.
+template <bool kLinear>
+[[gnu::always_inline]] VXLFORGE_AVX512_TARGET inline void fill_16_cells(
+    const Octave& o, const LatticeHalf& h0, const LatticeHalf& h1, const Cells8& k, __m512 dx0,
+    __m512 dx1, int c, float* __restrict out) {
+  Corners8 low;
+  Corners8 high;
+  const __m512 dx[2] = {dx0, dx1};
+  const LatticeHalf* const halves[2] = {&h0, &h1};
+  for (int entry = 0; entry < 4; ++entry) {
+    for (int i = 0; i < 2; ++i) {
+      const __m512 value = _mm512_fmadd_ps(dx[i], _mm512_loadu_ps(halves[i]->gx[entry] + c),
+                                           _mm512_loadu_ps(halves[i]->partial[entry] + c));
+      low[i + 2 * entry] = widen_8(_mm512_maskz_extractf32x8_ps(kAllLanes, value, 0));
+      high[i + 2 * entry] = widen_8(_mm512_maskz_extractf32x8_ps(kAllLanes, value, 1));
+    }
+  }
+  finish_8_cells<kLinear, false>(o, low, k, c, 0, out);
+  finish_8_cells<kLinear, false>(o, high, k, c + 8, 0, out);
+}
+
+// Sixteen cells a step, then one group of eight, then the last few under a
+// mask.
 template <bool kLinear>
 VXLFORGE_AVX512_TARGET void fill_columns_avx512(const Octave& o, const LatticeHalf& h0,
                                                 const LatticeHalf& h1, const AxisPoint& px,
@@ -469,10 +505,9 @@ VXLFORGE_AVX512_TARGET void fill_columns_avx512(const Octave& o, const LatticeHa
                     _mm512_set1_pd(o.lo),
                     _mm512_set1_pd(o.sharpen)};
   int c = first;
-  for (; c + 16 <= last; c += 16) {
-    fill_8_cells<kLinear, false>(o, h0, h1, k, c, 0, out);
-    fill_8_cells<kLinear, false>(o, h0, h1, k, c + 8, 0, out);
-  }
+  const __m512 dx0 = _mm512_set1_ps(px.frac);
+  const __m512 dx1 = _mm512_set1_ps(px.frac1);
+  for (; c + 16 <= last; c += 16) fill_16_cells<kLinear>(o, h0, h1, k, dx0, dx1, c, out);
   if (c + 8 <= last) {
     fill_8_cells<kLinear, false>(o, h0, h1, k, c, 0, out);
     c += 8;
