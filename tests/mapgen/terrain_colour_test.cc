@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "base/cpu_features.h"
 #include "mapgen/shared_fields.h"
@@ -72,8 +75,9 @@ TEST_F(ColourTerrainTest, ColumnTopZeroSelectsTheFloorRamp) {
 }
 
 TEST_F(ColourTerrainTest, EveryColumnIsColouredAsOnItsOwn) {
-  // The pass colours several columns at a time where the processor has
-  // AVX2, and one at a time with its plain kernel; both ways each column
+  // The pass colours eight columns at a time where the processor has
+  // AVX-512, four with AVX2, and one at a time with its plain kernel; each
+  // way each column
   // must come out as the one-column function gives it, for heights below,
   // inside and above the ramp, gentle and steep slopes, and both kinds of
   // column.
@@ -91,11 +95,17 @@ TEST_F(ColourTerrainTest, EveryColumnIsColouredAsOnItsOwn) {
   for (int i = 0; i < MAP_COLUMNS; ++i) column_top[i] = static_cast<std::uint8_t>(pick() % 4 == 0 ? 0 : 1 + pick() % 30);
   for (int y = 0; y < MAP_Y; y += 7) height_field[field_index(9, y)] = 4.0f;   // the ramp's ends
   for (int y = 3; y < MAP_Y; y += 7) height_field[field_index(9, y)] = 32.0f;
-  for (const bool plain : {false, true}) {
+  for (const KernelIsa isa : {KernelIsa::kAvx512, KernelIsa::kAvx2, KernelIsa::kPlain}) {
+    if (!cpu_has(isa)) continue;
     clear_colours();
-    set_plain_kernels_only(plain);
+    set_widest_kernels(isa);
     colour_terrain(4, 32);
-    set_plain_kernels_only(false);
+    set_widest_kernels(KernelIsa::kAvx512);
+    if (isa == KernelIsa::kAvx512) {
+      // Else on such a processor the AVX2 path would be compared twice.
+      const std::vector<std::string> in_use = wide_kernels_in_use();
+      EXPECT_NE(std::find(in_use.begin(), in_use.end(), "terrain colours, AVX-512"), in_use.end());
+    }
     int wrong = 0;
     for (int x = 0; x < MAP_X && wrong < 5; ++x) {
       for (int y = 0; y < MAP_Y; ++y) {
@@ -104,7 +114,8 @@ TEST_F(ColourTerrainTest, EveryColumnIsColouredAsOnItsOwn) {
             height_field[field_index(x, (y - 1) & 511)], column_top[column_index(x, y)] == 0, 4,
             32);
         if (voxel_colour(x, y, 0) != expected && ++wrong <= 5) {
-          ADD_FAILURE() << "column (" << x << ", " << y << ")" << (plain ? " plain" : " wide");
+          ADD_FAILURE() << "column (" << x << ", " << y << "), widest kernels "
+                        << static_cast<int>(isa);
         }
       }
     }
