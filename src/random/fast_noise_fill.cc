@@ -14,6 +14,10 @@
 #ifdef VXLFORGE_HAVE_AVX2_KERNELS
 #include <immintrin.h>
 #endif
+#ifdef VXLFORGE_HAVE_AVX512_KERNELS
+#define VXLFORGE_AVX512_TARGET \
+  __attribute__((target("avx2,fma,avx512f,avx512dq,avx512vl,avx512bw")))
+#endif
 
 namespace vxlforge {
 
@@ -47,6 +51,9 @@ struct Octave {
   // columns spans at most 8 segments).
   std::int32_t block_segment[FIELD_SIZE / 8];
   alignas(32) std::int32_t block_offsets[FIELD_SIZE / 8][8];
+  // The same for blocks of 16 columns (0 to 15, from the segment of the
+  // block's first column, block_segment[2 * b]).
+  alignas(64) std::int32_t wide_block_offsets[FIELD_SIZE / 16][16];
   alignas(32) float dy[2][FIELD_SIZE];  // fraction for j = 0 and j = 1
   double fade_y[FIELD_SIZE];
   // Along the third coordinate, constant for the fill.
@@ -83,12 +90,13 @@ struct LatticeHalf {
 };
 
 // The gradient of one corner of every segment, as the three components the
-// terms need: gx, gy and dz * gz (exact, as gz is -1, 0 or 1). Eight
+// terms need: gx, gy and dz * gz (exact, as gz is -1, 0 or 1). Sixteen
 // entries past the last segment are read, never used.
+constexpr int kSegmentPadding = 16;
 struct SegmentGradients {
-  alignas(32) float gx[FIELD_SIZE + 8];
-  alignas(32) float gy[FIELD_SIZE + 8];
-  alignas(32) float gz_term[FIELD_SIZE + 8];
+  alignas(32) float gx[FIELD_SIZE + kSegmentPadding];
+  alignas(32) float gy[FIELD_SIZE + kSegmentPadding];
+  alignas(32) float gz_term[FIELD_SIZE + kSegmentPadding];
 };
 
 void hash_gradients(const Octave& o, std::int32_t x_index, SegmentGradients (&g)[4]) {
@@ -121,9 +129,9 @@ void hash_gradients(const Octave& o, std::int32_t x_index, SegmentGradients (&g)
     }
   }
   for (SegmentGradients& corner : g) {
-    std::fill(corner.gx + segments, corner.gx + segments + 8, 0.0f);
-    std::fill(corner.gy + segments, corner.gy + segments + 8, 0.0f);
-    std::fill(corner.gz_term + segments, corner.gz_term + segments + 8, 0.0f);
+    std::fill(corner.gx + segments, corner.gx + segments + kSegmentPadding, 0.0f);
+    std::fill(corner.gy + segments, corner.gy + segments + kSegmentPadding, 0.0f);
+    std::fill(corner.gz_term + segments, corner.gz_term + segments + kSegmentPadding, 0.0f);
   }
 }
 
@@ -168,28 +176,73 @@ __attribute__((target("avx2"))) void spread_terms_wide(const Octave& o,
 }
 #endif
 
+#ifdef VXLFORGE_HAVE_AVX512_KERNELS
+// Sixteen columns at a time, each picking its segment's gradient out of
+// the sixteen segments from its block's first one. The picks are written
+// with an all-lanes mask, like the conversions below, for GCC 12's
+// warnings.
+VXLFORGE_AVX512_TARGET void spread_terms_avx512(const Octave& o, const SegmentGradients (&g)[4],
+                                                LatticeHalf* half) {
+  for (int corner = 0; corner < 4; ++corner) {
+    const float* dy = o.dy[corner & 1];
+    const SegmentGradients& gc = g[corner];
+    constexpr __mmask16 kAllColumns = 0xFFFF;
+    for (int b = 0; b < FIELD_SIZE / 16; ++b) {
+      const int s = o.block_segment[2 * b];
+      const __m512i pick = _mm512_load_si512(o.wide_block_offsets[b]);
+      const __m512 gx = _mm512_maskz_permutexvar_ps(kAllColumns, pick, _mm512_loadu_ps(gc.gx + s));
+      const __m512 gy = _mm512_maskz_permutexvar_ps(kAllColumns, pick, _mm512_loadu_ps(gc.gy + s));
+      const __m512 gz_term =
+          _mm512_maskz_permutexvar_ps(kAllColumns, pick, _mm512_loadu_ps(gc.gz_term + s));
+      const __m512 product = _mm512_mul_ps(_mm512_loadu_ps(dy + 16 * b), gy);
+      _mm512_storeu_ps(half->partial[corner] + 16 * b, _mm512_add_ps(product, gz_term));
+      _mm512_storeu_ps(half->gx[corner] + 16 * b, gx);
+    }
+  }
+}
+#endif
+
 // Both wide kernels of the fill, spread_terms_wide and the wide copy of
 // fill_columns, are checked together against their plain twins on a known
 // octave; the check is defined at the end of the file.
 bool wide_noise_fill_agrees();
 constinit const WideKernelGate wide_noise_fill("noise fill", wide_noise_fill_agrees);
 
+// The AVX-512 copies of spread_terms and fill_columns have a gate of their
+// own, so that where they fail their check the AVX2 copies still run.
+bool avx512_noise_fill_agrees();
+constinit const WideKernelGate avx512_noise_fill("noise fill, AVX-512", avx512_noise_fill_agrees,
+                                                 KernelIsa::kAvx512);
+
+// The widest kernel for building terms that may run now: the AVX-512 copy
+// only where the AVX2 copy passed its check too.
+KernelIsa terms_isa() {
+  if (!wide_noise_fill.open()) return KernelIsa::kPlain;
+  return avx512_noise_fill.open() ? KernelIsa::kAvx512 : KernelIsa::kAvx2;
+}
+
 void spread_terms_for(const Octave& o, const SegmentGradients (&g)[4], LatticeHalf* half,
-                      bool wide) {
+                      KernelIsa isa) {
+#ifdef VXLFORGE_HAVE_AVX512_KERNELS
+  if (isa == KernelIsa::kAvx512) {
+    spread_terms_avx512(o, g, half);
+    return;
+  }
+#endif
 #ifdef VXLFORGE_HAVE_AVX2_KERNELS
-  if (wide) {
+  if (isa != KernelIsa::kPlain) {
     spread_terms_wide(o, g, half);
     return;
   }
 #endif
-  (void)wide;
+  (void)isa;
   spread_terms(o, g, half);
 }
 
 void build_half(const Octave& o, std::int32_t x_index, SegmentGradients (&gradients)[4],
                 LatticeHalf* half) {
   hash_gradients(o, x_index, gradients);
-  spread_terms_for(o, gradients, half, wide_noise_fill.open());
+  spread_terms_for(o, gradients, half, terms_isa());
 }
 
 // The gradient terms of one octave, one LatticeHalf per lattice index along
@@ -362,8 +415,6 @@ __attribute__((target("avx2"))) void fill_columns_wide(const Octave& o, const La
 #endif
 
 #ifdef VXLFORGE_HAVE_AVX512_KERNELS
-#define VXLFORGE_AVX512_TARGET \
-  __attribute__((target("avx2,fma,avx512f,avx512dq,avx512vl,avx512bw")))
 
 // The same cells written out for AVX-512, eight at a time: their single
 // precision values in a 256-bit register, their double precision ones in a
@@ -532,12 +583,6 @@ FillColumns* fill_columns_for(bool linear, KernelIsa isa) {
   return linear ? fill_columns<true> : fill_columns<false>;
 }
 
-// The AVX-512 copy of fill_columns has a gate of its own, so that where it
-// fails its check the AVX2 copy still runs.
-bool avx512_noise_fill_agrees();
-constinit const WideKernelGate avx512_noise_fill("noise fill, AVX-512", avx512_noise_fill_agrees,
-                                                 KernelIsa::kAvx512);
-
 // The widest cell kernel that may run now.
 KernelIsa fill_columns_isa() {
   if (avx512_noise_fill.open()) return KernelIsa::kAvx512;
@@ -606,6 +651,7 @@ void prepare(Octave* o, std::int32_t cells_x, std::int32_t cells_y, float lo, fl
     const std::int32_t segment = static_cast<std::int32_t>(o->segments.size()) - 1;
     if (c % 8 == 0) o->block_segment[c / 8] = segment;
     o->block_offsets[c / 8][c % 8] = segment - o->block_segment[c / 8];
+    o->wide_block_offsets[c / 16][c % 16] = segment - o->block_segment[c / 16 * 2];
     o->dy[0][c] = py.frac;
     o->dy[1][c] = py.frac1;
     o->fade_y[c] = static_cast<double>(py.fade);
@@ -706,10 +752,11 @@ bool wide_noise_fill_agrees() {
 #endif
 }
 
-// The AVX-512 cells against the plain ones, linear and sharpened, over
-// whole rows and over runs that start anywhere and end with every remainder
-// the mask handles: the same bits in every cell of a run, and no cell
-// written outside it. In the later octaves the noise nearly cancels, or the
+// The AVX-512 terms against the plain ones, for segments of 2 to 64
+// columns; then the AVX-512 cells against the plain ones, linear and
+// sharpened, over whole rows and over runs that start anywhere and end with
+// every remainder the mask handles: the same bits in every cell of a run,
+// and no cell written outside it. In the later octaves the noise nearly cancels, or the
 // fractions are tiny beside the third coordinate, so that an interpolation
 // rounded in the wrong place shows in the cells.
 bool avx512_noise_fill_agrees() {
@@ -718,6 +765,7 @@ bool avx512_noise_fill_agrees() {
     Octave octave;
     SegmentGradients gradients[4];
     LatticeHalf halves[2];
+    LatticeHalf wide_halves[2];
     float plain_cells[FIELD_SIZE];
     float wide_cells[FIELD_SIZE];
   };
@@ -731,13 +779,17 @@ bool avx512_noise_fill_agrees() {
   const ColumnRun runs[] = {{0, FIELD_SIZE}, {1, 510}, {3, 20}, {7, 8}, {16, 31}, {37, 53}};
   for (const Known& known : {Known{64, -3.0f, 5.0f, 37.25f, 101.37f, 12.75f, 5},
                              Known{8, -3.0f, 3.0f, 255.99998f, 127.99999f, 1.0000001f, 445},
-                             Known{64, -3.0f, 3.0f, 3.7e-11f, 1.3e-9f, 0.70710677f, 0}}) {
+                             Known{64, -3.0f, 3.0f, 3.7e-11f, 1.3e-9f, 0.70710677f, 0},
+                             Known{200, -1.0f, 1.0f, 0.3721f, 0.9184f, 0.0519f, 77}}) {
     check->octave = Octave();
     prepare(&check->octave, known.cells, known.cells, known.lo, known.hi, 0.4f, known.offset_x,
             known.offset_y, known.offset_z);
     const AxisPoint px = split(noise_rounding::lattice_coordinate(known.row, o.step_x, o.offset_x));
     for (int i = 0; i < 2; ++i) {
-      build_half(o, (px.cell + i) & o.mask_x, check->gradients, &check->halves[i]);
+      hash_gradients(o, (px.cell + i) & o.mask_x, check->gradients);
+      spread_terms(o, check->gradients, &check->halves[i]);
+      spread_terms_avx512(o, check->gradients, &check->wide_halves[i]);
+      if (!same_terms(check->halves[i], check->wide_halves[i])) return false;
     }
     for (const bool linear : {true, false}) {
       for (const ColumnRun& run : runs) {
